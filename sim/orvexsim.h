@@ -1,0 +1,376 @@
+/*
+ * Control interface of the simulated board driver.
+ *
+ * The simulated driver is a module named liborvexboardex.so that implements
+ * the driver contract of <orvexsystem/orvexboardex.h> and, behind it, a
+ * virtual classroom: hubs of every kind, the boards and handsets registered
+ * with them, and the packets they send. The library loads it by bare name
+ * exactly as it loads the hardware driver. A program that also links the
+ * module (a test, the demo, an application developer's harness) shares the
+ * same classroom and uses the functions below to set it up, to make the
+ * hubs speak, to inspect what the library wrote and to inject faults.
+ *
+ * Conventions
+ *  - Unless stated otherwise a function returns 0 on success and -1 when
+ *    its arguments name no such hub or are invalid.
+ *  - Texts are UTF-8. Wire fields that are ASCII or ISO 8859-1 receive '?'
+ *    for characters they cannot hold; names are cut to the field's width.
+ *  - Every function may be called from any thread. Packets and
+ *    plug-and-play notifications are always made on the driver's single
+ *    delivery thread, after the call that caused them has returned, in the
+ *    order they were scheduled for each hub.
+ *  - Functions that wait (orvexsim_wait_*) must not be called from inside a
+ *    driver callback unless stated; orvexsim_reset must never be.
+ *
+ * The classroom that exists when nothing is configured ("default
+ * classroom") is created by the first orvexAttach, orvexGetDeviceCount or
+ * orvexEnumDeviceInfo, or explicitly by orvexsim_use_default_classroom:
+ *
+ *   handle 1  2.4 GHz hub (kind 3, USB), uid 0x0000000051C0A8E3,
+ *             version 0x0301, name "Room 12"; registered:
+ *             32 voting handsets  uids 0x06A10001..0x06A10020,
+ *                                 addresses 0x0101..0x0120, names V01..V32
+ *             8 expression handsets uids 0x09B20001..0x09B20005 and
+ *                                 0x0CB20006..0x0CB20008 (top byte 0x0C),
+ *                                 addresses 0x0201..0x0208
+ *             4 slates            uids 0x07C30001..0x07C30004,
+ *                                 addresses 0x0301..0x0304
+ *             1 pen-expression    uid 0x0DD40001, address 0x0401
+ *             1 board             uid 0x08E50001, address 0x0501,
+ *                                 name "Board 12", version 912 (touch)
+ *   handle 2  legacy hub (kind 2, USB), uid 0x000000004C3B2A19,
+ *             version 864, with a touch board
+ *   driver version text "6.2.14.3"
+ *   both boards: touch running, 4 touches supported.
+ */
+#ifndef ORVEXSIM_H
+#define ORVEXSIM_H
+
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define ORVEXSIM_API __attribute__((visibility("default")))
+#else
+#define ORVEXSIM_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Hub kinds, as in the device record. */
+#define ORVEXSIM_KIND_LEGACY_1 1
+#define ORVEXSIM_KIND_LEGACY_2 2
+#define ORVEXSIM_KIND_RF 3
+#define ORVEXSIM_KIND_VIRTUAL_RF 4
+
+/* Connection types of legacy hubs. */
+#define ORVEXSIM_CONNECTION_SERIAL 1
+#define ORVEXSIM_CONNECTION_USB 2
+
+/* Device classes: the one-byte product id of the 2.4 GHz wire. */
+#define ORVEXSIM_CLASS_VOTE 0x06
+#define ORVEXSIM_CLASS_SLATE 0x07
+#define ORVEXSIM_CLASS_BOARD 0x08
+#define ORVEXSIM_CLASS_EXPRESSION 0x09
+#define ORVEXSIM_CLASS_VOTE_ALT 0x0A /* a voting handset listed with byte 8 = 10 */
+#define ORVEXSIM_CLASS_PEN_EXPRESSION 0x0D
+
+/* Handles of the default classroom. */
+#define ORVEXSIM_DEFAULT_RF_HUB 1
+#define ORVEXSIM_DEFAULT_LEGACY_HUB 2
+
+/* Handle value that means "every hub, and hubs added later" where allowed. */
+#define ORVEXSIM_ALL_HUBS 0
+/* Handle value that means "summed over all handles" in call counts. */
+#define ORVEXSIM_ANY_HANDLE INT32_MIN
+
+/* ------------------------------------------------------------------------
+ * Classroom set-up
+ * ------------------------------------------------------------------------ */
+
+/* Back to the unconfigured state: no hubs, no faults, no recorded writes or
+ * counts, no callbacks, default timings and driver version. Waits for a
+ * callback in progress and stops the delivery thread (it restarts when
+ * needed). Returns -1, doing nothing, when called on the delivery thread. */
+ORVEXSIM_API int orvexsim_reset(void);
+
+/* Replaces all hubs by the default classroom described above. */
+ORVEXSIM_API int orvexsim_use_default_classroom(void);
+
+/* Marks the classroom as configured with no hubs at all, so that the default
+ * classroom does not appear. Hubs can then be added one by one. */
+ORVEXSIM_API int orvexsim_use_empty_classroom(void);
+
+/* Adds a plugged hub. kind 1..4; handle must be non-zero and unused;
+ * connectionType 1 serial, 2 USB (legacy hubs; reported unchanged for
+ * others); version is the hub's version number; description is reported in
+ * the device record (the virtual hub's server description), may be NULL.
+ * Hubs of kind 3 and 4 get the 2.4 GHz hub model with no devices, legacy
+ * hubs the legacy model with no board. Marks the classroom configured and
+ * sends a plug-and-play notification. */
+ORVEXSIM_API int orvexsim_add_hub(int kind, int32_t handle, uint64_t uid, int connectionType,
+                                  int version, const char *description);
+
+/* Removes a hub for good (pending packets are lost); notifies. */
+ORVEXSIM_API int orvexsim_remove_hub(int32_t handle);
+
+/* Unplugs a hub: it leaves the device list, its pending packets and pen
+ * stream are lost, writes to it fail; a plug-and-play notification follows.
+ * Returns -1 if it was not plugged. */
+ORVEXSIM_API int orvexsim_unplug_hub(int32_t handle);
+
+/* Plugs an unplugged hub back in, with its state kept; notifies. */
+ORVEXSIM_API int orvexsim_plug_hub(int32_t handle);
+
+/* 1 plugged, 0 unplugged, -1 no such hub. */
+ORVEXSIM_API int orvexsim_is_hub_plugged(int32_t handle);
+
+/* Makes the device record of an existing hub report another kind (0 goes
+ * back to the hub's own kind). The hub's behaviour does not change. Sends a
+ * plug-and-play notification. */
+ORVEXSIM_API int orvexsim_set_device_record_kind(int32_t handle, int kind);
+
+/* When fails is non-zero, orvexEnumDeviceInfo refuses the record of this
+ * hub (answers 0 and leaves the buffer alone). */
+ORVEXSIM_API int orvexsim_set_enum_fails(int32_t handle, int fails);
+
+/* Driver version text in every record (at most 19 UTF-16 units are kept). */
+ORVEXSIM_API int orvexsim_set_driver_version(const char *text);
+
+/* Sends one plug-and-play notification without changing anything. */
+ORVEXSIM_API int orvexsim_notify_pnp(void);
+
+/* When on is non-zero, every packet of this hub is delivered behind the
+ * driver's three-byte prefix (byte 1 = 0x41), as some driver builds do. */
+ORVEXSIM_API int orvexsim_set_prefix_packets(int32_t handle, int on);
+
+/* ------------------------------------------------------------------------
+ * Raw traffic
+ * ------------------------------------------------------------------------ */
+
+/* Delivers length bytes as a packet of this hub, as soon as the packets
+ * already scheduled for it have gone. Fails if the hub is unplugged. */
+ORVEXSIM_API int orvexsim_inject_packet(int32_t handle, const uint8_t *data, int length);
+
+/* Number of writes the hub received (refused writes are not received). */
+ORVEXSIM_API int orvexsim_write_count(int32_t handle);
+
+/* Copies write number index (0 = oldest) into buf, at most cap bytes;
+ * returns the write's full length, or -1. */
+ORVEXSIM_API int orvexsim_get_write(int32_t handle, int index, uint8_t *buf, int cap);
+
+/* Forgets the hub's recorded writes. */
+ORVEXSIM_API int orvexsim_clear_writes(int32_t handle);
+
+/* Waits until a recorded write of the hub begins with the prefix bytes;
+ * returns the index of the first such write, -1 on time-out. */
+ORVEXSIM_API int orvexsim_wait_for_write(int32_t handle, const uint8_t *prefix, int prefixLength,
+                                         int timeoutMs);
+
+/* orvexsim_wait_for_write with the bytes of a C string, e.g. ":GI". */
+ORVEXSIM_API int orvexsim_wait_for_command(int32_t handle, const char *text, int timeoutMs);
+
+/* Waits until no packet or notification is scheduled (endless pen streams
+ * aside) and no callback is running. 0 when idle, -1 on time-out or when
+ * called on the delivery thread. */
+ORVEXSIM_API int orvexsim_wait_idle(int timeoutMs);
+
+/* Packets handed to this hub's packet callback so far; with handle 0 the
+ * number of plug-and-play callbacks made. */
+ORVEXSIM_API int orvexsim_delivered_count(int32_t handle);
+
+/* ------------------------------------------------------------------------
+ * What the library called
+ * ------------------------------------------------------------------------ */
+
+/* Number of calls of the contract function with this exact name (e.g.
+ * "orvexSetCallback") for this handle. Functions without a handle count
+ * under handle 0; ORVEXSIM_ANY_HANDLE sums over all handles. */
+ORVEXSIM_API int orvexsim_call_count(const char *function, int32_t handle);
+
+/* Waits until orvexsim_call_count(function, handle) >= atLeast; 0 or -1 on
+ * time-out. */
+ORVEXSIM_API int orvexsim_wait_for_call_count(const char *function, int32_t handle, int atLeast,
+                                              int timeoutMs);
+
+/* Values kept per handle by the pass-through functions. */
+#define ORVEXSIM_SETTING_XFER_MASK 1          /* orvexSetXferMask */
+#define ORVEXSIM_SETTING_TOUCH_REDIRECTION 2  /* orvexSet/GetTouchSystemRedirectionEnabled, default 1 */
+#define ORVEXSIM_SETTING_LATE_DETECTION 3     /* orvexSet/GetLATEDetection, default 0 */
+#define ORVEXSIM_SETTING_HID_REPORT_MODE 4    /* orvexSet/GetHIDCoordinateReportMode, default 0 */
+#define ORVEXSIM_SETTING_POINTING_DESTINATION 5 /* per pen: mode of orvexSet/GetPointingDeviceDestination(Ex), default 0 */
+#define ORVEXSIM_SETTING_POINTING_FLAG 6      /* per pen: the flag argument */
+#define ORVEXSIM_SETTING_POINTING_EX_FLAG 7   /* per pen: last flag of the Ex form */
+#define ORVEXSIM_SETTING_TOUCH_DESTINATION 8  /* orvexSet/GetTouchDestination(Ex), default 0 */
+#define ORVEXSIM_SETTING_TOUCH_DESTINATION_FLAG 9 /* flag of orvexSetTouchDestinationEx */
+#define ORVEXSIM_SETTING_TOUCH_ENABLED 10     /* orvexSet/GetTouchEnabled, default 1 */
+#define ORVEXSIM_SETTING_SOMETHING_ON_BOARD 11 /* answer of orvexIsSomethingOnBoard, default 0 */
+
+/* Last value the library set for the setting (pen selects the pen for the
+ * per-pen settings and is ignored otherwise). Returns 0 and writes *value,
+ * or -1 when the library never set it. */
+ORVEXSIM_API int orvexsim_get_setting(int32_t handle, int setting, int pen, int32_t *value);
+
+/* Fixes what the setting's getter answers for this handle (for per-pen
+ * settings: for every pen), whatever the library sets. Without a fixed
+ * answer a getter answers the last value set, else the default. */
+ORVEXSIM_API int orvexsim_set_answer(int32_t handle, int setting, int32_t value);
+
+/* Removes a fixed answer. */
+ORVEXSIM_API int orvexsim_clear_answer(int32_t handle, int setting);
+
+/* Touch data the library handed back through orvexSendTouchPacketToSystem:
+ * count, and a copy of packet index (length returned, -1 if none). */
+ORVEXSIM_API int orvexsim_touch_to_system_count(int32_t handle);
+ORVEXSIM_API int orvexsim_get_touch_to_system(int32_t handle, int index, uint8_t *buf, int cap);
+
+/* Thread currently holding orvexLock: 1 if some thread does, else 0. */
+ORVEXSIM_API int orvexsim_driver_lock_held(void);
+
+/* ------------------------------------------------------------------------
+ * Timing and faults
+ * ------------------------------------------------------------------------ */
+
+/* Time from a command's write to its first reply packet. Default 2000 us
+ * (8000 us on serial legacy hubs). ORVEXSIM_ALL_HUBS sets every hub and the
+ * default for hubs added later. */
+ORVEXSIM_API int orvexsim_set_reply_delay_us(int32_t handle, int us);
+
+/* Time a hub spends writing its permanent store before answering a clear
+ * (":CS..") or a session end (":VE"). Default 150000 us. */
+ORVEXSIM_API int orvexsim_set_flash_delay_us(int32_t handle, int us);
+
+/* Gap between the packets of a reply that has several (list records).
+ * Default 200 us. */
+ORVEXSIM_API int orvexsim_set_packet_gap_us(int32_t handle, int us);
+
+/* Faults, each set per hub with orvexsim_set_fault(handle, fault, value).
+ * For the counted faults value is how many times the fault strikes:
+ * N > 0 the next N times, -1 every time, 0 off. */
+#define ORVEXSIM_FAULT_REFUSE_WRITES 1     /* counted: orvexWritePacket answers -1, nothing received */
+#define ORVEXSIM_FAULT_DROP_REPLIES 2      /* counted per reply packet: the packet is lost */
+#define ORVEXSIM_FAULT_DUPLICATE_REPLIES 3 /* counted per reply packet: delivered twice */
+#define ORVEXSIM_FAULT_CORRUPT_REPLIES 4   /* counted per reply packet: every byte after the
+                                              length byte is inverted */
+#define ORVEXSIM_FAULT_DELAY_REPLIES 5     /* value: extra microseconds before each reply, 0 off */
+#define ORVEXSIM_FAULT_TRUNCATE_REPLIES 6  /* value N > 0: a reply of more than N packets stops
+                                              after N (the list's OK never comes); 0 off */
+#define ORVEXSIM_FAULT_DETACH_MID_EXCHANGE 7 /* value non-zero: the next write is received,
+                                              then the hub unplugs before it answers */
+
+ORVEXSIM_API int orvexsim_set_fault(int32_t handle, int fault, int value);
+
+/* Turns every fault of the hub off. */
+ORVEXSIM_API int orvexsim_clear_faults(int32_t handle);
+
+/* ------------------------------------------------------------------------
+ * Boards: pens, touch, touch status, pen commands
+ * ------------------------------------------------------------------------ */
+
+/* Gives the hub a board. On a 2.4 GHz hub the board is a registered device
+ * (listed by ":GR08", counted by ":GI" and ":GD08", cleared by ":CS08");
+ * on a legacy hub uid, address and name are kept for information only.
+ * version >= 850 means the board has touch. */
+ORVEXSIM_API int orvexsim_add_board(int32_t handle, uint32_t uid, uint16_t address,
+                                    const char *name, int version);
+
+/* The board's touch status: statusByte is reported as is (5 running, 0
+ * stopped; other values are legal on the wire), touchesSupported is the
+ * count reported with it; answersQuery 0 makes the board ignore ":QT". */
+ORVEXSIM_API int orvexsim_set_touch_status(int32_t handle, int statusByte, int touchesSupported,
+                                           int answersQuery);
+
+/* Sends an unsolicited touch-status report with the current status. */
+ORVEXSIM_API int orvexsim_send_touch_status(int32_t handle);
+
+/* One pen packet in the hub's form: the 8-byte form (pen 0..3), or the
+ * 9-byte form on a serial legacy hub (pen 0..15; that form cannot carry
+ * tip and barrel together: tip wins). x and y 0..65535. Needs a board. */
+ORVEXSIM_API int orvexsim_inject_pen(int32_t handle, int pen, int x, int y, int tip, int barrel,
+                                     int proximity);
+
+/* One touch contact. */
+typedef struct OrvexSimTouch {
+  int id;     /* 0..127 */
+  int x, y;   /* 0..65535 */
+  int radius; /* 0..65535 */
+  int status; /* non-zero: bit 7 of the id byte set (contact down) */
+} OrvexSimTouch;
+
+/* One touch packet (control 0x45) with count contacts, 0..36. Needs a
+ * board with touch (version >= 850). */
+ORVEXSIM_API int orvexsim_inject_touch(int32_t handle, const OrvexSimTouch *touches, int count);
+
+/* Number of packets of one scripted stroke:
+ *   3 moves in proximity, tip down, 20 moves with the tip down, tip up,
+ *   barrel down, barrel up, out of proximity. */
+#define ORVEXSIM_PEN_STROKE_PACKETS 28
+
+/* Starts a scripted pen drawing strokes on the hub's board at rateHz
+ * packets per second (1..5000), for packetCount packets (0 = until
+ * stopped). Each stroke starts a little further right and down. Replaces a
+ * stream already running on that hub. */
+ORVEXSIM_API int orvexsim_start_pen_stream(int32_t handle, int pen, int rateHz, int packetCount);
+
+/* Stops the hub's pen stream; no packet of it is delivered afterwards. */
+ORVEXSIM_API int orvexsim_stop_pen_stream(int32_t handle);
+
+/* The last pen type (":PK") and hardware mode (":PN") commanded for the pen
+ * (the pen character's digit, usually 1..3): the value digit, or -1 when
+ * none was received. */
+ORVEXSIM_API int orvexsim_get_pen_type(int32_t handle, int pen);
+ORVEXSIM_API int orvexsim_get_pen_hardware_mode(int32_t handle, int pen);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz hubs (kinds 3 and 4)
+ * ------------------------------------------------------------------------ */
+
+/* Registers a device: class is one of ORVEXSIM_CLASS_*, uid unique on the
+ * hub. Boards registered this way get version 850. Fails when the hub's
+ * capacity for that class is used up. */
+ORVEXSIM_API int orvexsim_register_device(int32_t handle, int deviceClass, uint32_t uid,
+                                          uint16_t address, const char *name);
+
+/* Removes a registered device (boards included). */
+ORVEXSIM_API int orvexsim_remove_device(int32_t handle, uint32_t uid);
+
+/* Whether the device is registered: 1, 0, or -1 for no such hub. */
+ORVEXSIM_API int orvexsim_has_device(int32_t handle, uint32_t uid);
+
+/* Registered devices of the class as ":GD" counts them (the voting class
+ * includes ORVEXSIM_CLASS_VOTE_ALT); class 0 counts all. */
+ORVEXSIM_API int orvexsim_device_count(int32_t handle, int deviceClass);
+
+/* Hub name answered to ":GN" (10 bytes at most). */
+ORVEXSIM_API int orvexsim_set_hub_name(int32_t handle, const char *name);
+
+/* Capacities reported by ":GI" and enforced by orvexsim_register_device.
+ * Defaults: 512 handsets (voting, expression, pen-expression), 4 boards,
+ * 64 slates. */
+ORVEXSIM_API int orvexsim_set_capacity(int32_t handle, int handsets, int boards, int slates);
+
+/* Sets the hub's mode byte (0 idle; any other value busy, e.g. 0x01, 0x11,
+ * 0x20). When it changes the hub sends 04 56 previous new. ":GI" reports it
+ * in byte 10. */
+ORVEXSIM_API int orvexsim_set_hub_mode(int32_t handle, int mode);
+
+/* orvexsim_set_hub_mode with 0x01 (busy) or 0 (idle). */
+ORVEXSIM_API int orvexsim_set_hub_busy(int32_t handle, int busy);
+
+/* The hub's mode byte, or -1. */
+ORVEXSIM_API int orvexsim_get_hub_mode(int32_t handle);
+
+/* The hub resets: it sends 03 A0 00 and is idle afterwards (no state-change
+ * packet). Registrations are kept. */
+ORVEXSIM_API int orvexsim_reset_hub(int32_t handle);
+
+/* The hub reports the device's battery as low: 08 50 uid(4) address(2).
+ * The device must be registered. */
+ORVEXSIM_API int orvexsim_report_low_battery(int32_t handle, uint32_t uid);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,9 @@
+#include <orvexsystem/hubresponse.h>
+
+namespace Orvexsystem {
+
+HubResponse::~HubResponse() = default;
+
+IResponseHandler::~IResponseHandler() = default;
+
+} // namespace Orvexsystem

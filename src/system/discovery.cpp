@@ -1,0 +1,386 @@
+// Hub discovery and the host's views of the hub table.
+
+#include "system/orvexsystem_p.h"
+
+#include <orvexsystem/hub.h>
+#include <orvexsystem/legacyhub.h>
+#include <orvexsystem/twopointfourghzhub.h>
+#include <orvexsystem/virtualtwopointfourghzhub.h>
+
+#include <QtCore/QRegularExpression>
+#include <QtCore/QSet>
+#include <QtCore/QThread>
+
+#include <cstring>
+
+namespace Orvexsystem {
+
+namespace {
+
+// One device record as the driver fills it.
+struct DeviceRecord
+{
+    int kind = 0;
+    int connectionType = 0;
+    int version = 0;
+    HubHandle_t handle = 0;
+    quint64 uid = 0;
+    QString description;
+    QString driverVersion;
+};
+
+qint32 readInt32(const uint8_t *p)
+{
+    return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
+}
+
+// A NUL-terminated UTF-16 text between two offsets of the record; a text
+// that the driver did not terminate ends at the field's end.
+QString readText(const uint8_t *record, int begin, int end)
+{
+    QString text;
+    for (int offset = begin; offset + 1 < end; offset += 2) {
+        const char16_t unit = char16_t(record[offset] | record[offset + 1] << 8);
+        if (unit == 0)
+            break;
+        text.append(QChar(unit));
+    }
+    return text;
+}
+
+bool readRecord(AbstractHardwareWrapper &wrapper, int index, DeviceRecord &record)
+{
+    uint8_t info[ORVEX_DEVICE_INFO_SIZE];
+    std::memset(info, 0, sizeof info);
+    info[ORVEX_DEVICE_INFO_OFFSET_HEADER] = ORVEX_DEVICE_INFO_HEADER;
+    if (!wrapper.enumDeviceInfo(index, info))
+        return false;
+    record.kind = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_KIND);
+    record.connectionType = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_CONNECTION);
+    record.version = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_VERSION);
+    record.handle = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_HANDLE);
+    record.uid = quint64(quint32(readInt32(info + ORVEX_DEVICE_INFO_OFFSET_UID)))
+        | quint64(quint32(readInt32(info + ORVEX_DEVICE_INFO_OFFSET_UID + 4))) << 32;
+    record.description = readText(info, ORVEX_DEVICE_INFO_OFFSET_DESCRIPTION,
+                                  ORVEX_DEVICE_INFO_OFFSET_DRIVER_VERSION);
+    record.driverVersion =
+        readText(info, ORVEX_DEVICE_INFO_OFFSET_DRIVER_VERSION, ORVEX_DEVICE_INFO_SIZE);
+    return true;
+}
+
+bool isLegacyKind(int kind) { return kind == 1 || kind == 2; }
+bool isOrvexKind(int kind) { return kind == 3 || kind == 4; }
+
+} // namespace
+
+void OrvexSystem::announce(Hub *hub, bool connected)
+{
+    HubConnectedCallback callback;
+    void *context;
+    {
+        std::lock_guard<std::mutex> lock(d->callbackMutex);
+        callback = d->hubConnectedCallback;
+        context = d->hubConnectedContext;
+    }
+    if (callback)
+        callback(hub, connected, context);
+    else if (connected)
+        Q_EMIT newHubConnected(hub);
+    else
+        Q_EMIT hubDisconnected(hub);
+}
+
+Hub *OrvexSystem::createHub(int kind, HubHandle_t handle, quint64 uid, int connectionType,
+                            int version, const QString &description)
+{
+    switch (kind) {
+    case 1:
+    case 2:
+        return new LegacyHub(this, handle, uid, true, kind == 1, connectionType, version);
+    case 3:
+        return new TwoPointFourGHzHub(this, handle, uid, true, version);
+    case 4:
+        return new VirtualTwoPointFourGHzHub(this, handle, uid, true, version, description);
+    default:
+        return nullptr;
+    }
+}
+
+void OrvexSystem::updateHubs()
+{
+    std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
+    if (!wrapper)
+        return;
+
+    QMap<HubHandle_t, Hub *> known;
+    {
+        std::lock_guard<std::mutex> lock(d->tableMutex);
+        known = d->hubs;
+    }
+    QSet<HubHandle_t> leftover(known.keyBegin(), known.keyEnd());
+    const int count = wrapper->getDeviceCount();
+
+    // Hubs reported again.
+    for (int index = 0; index < count; ++index) {
+        DeviceRecord record;
+        if (!readRecord(*wrapper, index, record) || !known.contains(record.handle))
+            continue;
+        Hub *hub = known.value(record.handle);
+        wrapper->setCallback(record.handle, &OrvexSystem::processPacketCallback, this);
+        leftover.remove(record.handle);
+        if (hub->isConnected())
+            continue;
+        hub->setConnected(true);
+        announce(hub, true);
+        if (isLegacyKind(record.kind)) {
+            bool added = false;
+            {
+                std::lock_guard<std::mutex> lock(d->tableMutex);
+                if (!d->legacyHubInfo.contains(record.handle)) {
+                    d->legacyHubInfo.insert(record.handle, HubDisplayInfo{QString(), record.uid, false});
+                    added = true;
+                }
+            }
+            if (added)
+                Q_EMIT newLegacyHubConnected(record.handle);
+        } else if (isOrvexKind(record.kind)) {
+            bool added = false;
+            {
+                std::lock_guard<std::mutex> lock(d->tableMutex);
+                if (!d->orvexHubInfo.contains(record.handle)) {
+                    d->orvexHubInfo.insert(record.handle,
+                                           HubDisplayInfo{QString(), record.uid, hub->isVirtualHub()});
+                    added = true;
+                }
+            }
+            if (added)
+                Q_EMIT newOrvexHubConnected(record.handle);
+        }
+    }
+
+    // Hubs no longer reported: kept in the table, marked disconnected.
+    QList<HubHandle_t> vanished(leftover.begin(), leftover.end());
+    std::sort(vanished.begin(), vanished.end());
+    for (HubHandle_t handle : std::as_const(vanished)) {
+        Hub *hub = known.value(handle);
+        wrapper->clearCallback(handle, &OrvexSystem::processPacketCallback, this);
+        bool wasOrvex;
+        bool wasLegacy;
+        {
+            std::lock_guard<std::mutex> lock(d->tableMutex);
+            wasOrvex = d->orvexHubInfo.remove(handle) > 0;
+            wasLegacy = d->legacyHubInfo.remove(handle) > 0;
+        }
+        if (wasOrvex)
+            Q_EMIT orvexHubDisconnected(handle);
+        if (wasLegacy)
+            Q_EMIT legacyHubDisconnected(handle);
+        if (hub->isConnected()) {
+            hub->setConnected(false);
+            announce(hub, false);
+        }
+    }
+
+    // Hubs reported for the first time.
+    for (int index = 0; index < count; ++index) {
+        DeviceRecord record;
+        if (!readRecord(*wrapper, index, record))
+            continue;
+        {
+            std::lock_guard<std::mutex> lock(d->tableMutex);
+            if (d->hubs.contains(record.handle))
+                continue;
+        }
+        Hub *hub = createHub(record.kind, record.handle, record.uid, record.connectionType,
+                             record.version, record.description);
+        if (!hub)
+            continue;
+        // Hubs found after start-up are created on the event thread, which
+        // runs no Qt event loop: they join the host's thread like the others.
+        if (d->hostThread && hub->thread() != d->hostThread)
+            hub->moveToThread(d->hostThread);
+        wrapper->setCallback(record.handle, &OrvexSystem::processPacketCallback, this);
+        if (isLegacyKind(record.kind))
+            wrapper->setXferMask(record.handle, 0xFF);
+        {
+            std::lock_guard<std::mutex> lock(d->tableMutex);
+            d->hubs.insert(record.handle, hub);
+            const HubDisplayInfo info{QString(), record.uid, record.kind == 4};
+            if (isLegacyKind(record.kind))
+                d->legacyHubInfo.insert(record.handle, info);
+            else
+                d->orvexHubInfo.insert(record.handle, info);
+        }
+        hub->setConnected(true);
+        announce(hub, true);
+        if (isLegacyKind(record.kind))
+            Q_EMIT newLegacyHubConnected(record.handle);
+        else
+            Q_EMIT newOrvexHubConnected(record.handle);
+    }
+}
+
+bool OrvexSystem::getHubList(QList<Hub *> *list)
+{
+    if (d->state.load() != 1) {
+        recordError(Error_NotInitialised);
+        return false;
+    }
+    if (!list)
+        return false;
+    QMap<HubHandle_t, Hub *> hubs;
+    {
+        std::lock_guard<std::mutex> lock(d->tableMutex);
+        hubs = d->hubs;
+    }
+    list->clear();
+    for (Hub *hub : std::as_const(hubs))
+        if (hub->isConnected())
+            list->append(hub);
+    return true;
+}
+
+bool OrvexSystem::getOrvexHubInfoMap(QMap<int, HubDisplayInfo> &map) const
+{
+    std::lock_guard<std::mutex> lock(d->tableMutex);
+    map = d->orvexHubInfo;
+    return true;
+}
+
+bool OrvexSystem::getLegacyHubInfoMap(QMap<int, HubDisplayInfo> &map) const
+{
+    std::lock_guard<std::mutex> lock(d->tableMutex);
+    map = d->legacyHubInfo;
+    return true;
+}
+
+Hub *OrvexSystem::findHub(HubHandle_t handle, bool orvexMap) const
+{
+    std::lock_guard<std::mutex> lock(d->tableMutex);
+    const QMap<int, HubDisplayInfo> &info = orvexMap ? d->orvexHubInfo : d->legacyHubInfo;
+    if (!info.contains(handle))
+        return nullptr;
+    return d->hubs.value(handle, nullptr);
+}
+
+namespace {
+
+void appendDisplayInfo(const QList<Device *> &devices, QList<DeviceDisplayInfo> &list)
+{
+    for (const Device *device : devices)
+        list.append(DeviceDisplayInfo(device->name(), device->uid(), device->subType()));
+}
+
+} // namespace
+
+bool OrvexSystem::orvexDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
+                                       bool (TwoPointFourGHzHub::*read)(QList<Device *> *) const) const
+{
+    list.clear();
+    // A handle reported again as another kind keeps its first hub object:
+    // only a 2.4 GHz hub object can answer.
+    auto *hub = dynamic_cast<TwoPointFourGHzHub *>(findHub(handle, true));
+    if (!hub)
+        return false;
+    QList<Device *> devices;
+    if (!(hub->*read)(&devices))
+        return false;
+    appendDisplayInfo(devices, list);
+    return true;
+}
+
+bool OrvexSystem::legacyDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
+                                        Device::Type type) const
+{
+    list.clear();
+    auto *hub = dynamic_cast<LegacyHub *>(findHub(handle, false));
+    if (!hub)
+        return false;
+    QList<Device *> devices;
+    if (!hub->getDeviceList(type, &devices))
+        return false;
+    appendDisplayInfo(devices, list);
+    return true;
+}
+
+bool OrvexSystem::getOrvexExpressionDisplayInfoList(HubHandle_t handle,
+                                                    QList<DeviceDisplayInfo> &list) const
+{
+    return orvexDisplayInfoList(handle, list, &TwoPointFourGHzHub::readOrvexexpressionList);
+}
+
+bool OrvexSystem::getOrvexVoteDisplayInfoList(HubHandle_t handle,
+                                              QList<DeviceDisplayInfo> &list) const
+{
+    return orvexDisplayInfoList(handle, list, &TwoPointFourGHzHub::readOrvexvoteList);
+}
+
+bool OrvexSystem::getOrvexSlateDisplayInfoList(HubHandle_t handle,
+                                               QList<DeviceDisplayInfo> &list) const
+{
+    return orvexDisplayInfoList(handle, list, &TwoPointFourGHzHub::readOrvexSlateList);
+}
+
+bool OrvexSystem::getLegacyVoteDisplayInfoList(HubHandle_t handle,
+                                               QList<DeviceDisplayInfo> &list) const
+{
+    return legacyDisplayInfoList(handle, list, Device::Type_LegacyOrvexvote);
+}
+
+bool OrvexSystem::getLegacySlateDisplayInfoList(HubHandle_t handle,
+                                                QList<DeviceDisplayInfo> &list) const
+{
+    return legacyDisplayInfoList(handle, list, Device::Type_Legacyslate);
+}
+
+bool OrvexSystem::isValidOrvexhubHandle(HubHandle_t handle) const
+{
+    return dynamic_cast<TwoPointFourGHzHub *>(findHub(handle, true)) != nullptr;
+}
+
+bool OrvexSystem::isValidLegacyhubHandle(HubHandle_t handle) const
+{
+    return dynamic_cast<LegacyHub *>(findHub(handle, false)) != nullptr;
+}
+
+bool OrvexSystem::getDriverVersion(int *major, int *minor, int *build)
+{
+    if (!initialiseOrvexWrapper())
+        return false;
+    std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
+    if (!wrapper || wrapper->getDeviceCount() == 0)
+        return false;
+    DeviceRecord record;
+    if (!readRecord(*wrapper, 0, record))
+        return false;
+
+    static const QRegularExpression digits(QStringLiteral("(\\d+)"));
+    QList<int> numbers;
+    QRegularExpressionMatchIterator it = digits.globalMatch(record.driverVersion);
+    while (it.hasNext()) {
+        bool ok = false;
+        const int value = it.next().captured(1).toInt(&ok);
+        // A number too large for an int is no version number.
+        if (!ok)
+            return false;
+        numbers.append(value);
+    }
+    if (numbers.isEmpty())
+        return false;
+    // "5.1.x.y" names version 5.x.y; otherwise the first three numbers.
+    const bool skipSecond = numbers.size() >= 2 && numbers[0] < 6 && numbers[1] == 1;
+    const int needed = skipSecond ? 4 : 3;
+    if (numbers.size() < needed)
+        return false;
+    const int values[3] = {numbers[0], skipSecond ? numbers[2] : numbers[1],
+                           skipSecond ? numbers[3] : numbers[2]};
+    if (major)
+        *major = values[0];
+    if (minor)
+        *minor = values[1];
+    if (build)
+        *build = values[2];
+    return true;
+}
+
+} // namespace Orvexsystem

@@ -1,0 +1,268 @@
+#include "system/orvexsystem_p.h"
+
+#include "driver/orvexwrapper.h"
+#include "system/callbackscope.h"
+
+#include <orvexsystem/hub.h>
+#include <orvexsystem/twopointfourghzhub.h>
+
+#include <QtCore/QMetaEnum>
+#include <QtCore/QThread>
+
+#include <boost/thread/thread.hpp>
+
+namespace Orvexsystem {
+
+namespace {
+// The event thread: one per process, started by initialise() and ended by
+// shutdown() or the system's destruction.
+boost::thread &eventThread()
+{
+    static boost::thread thread;
+    return thread;
+}
+
+bool eventThreadRunning()
+{
+    boost::thread &thread = eventThread();
+    if (!thread.joinable())
+        return false;
+    // A thread that has ended is joined here, so that a new one can start.
+    return !thread.try_join_for(boost::chrono::milliseconds(0));
+}
+} // namespace
+
+OrvexSystem &OrvexSystem::instance()
+{
+    static OrvexSystem system;
+    return system;
+}
+
+int OrvexSystem::getLibraryVersion() { return (1 << 16) | (27 << 8) | 0; }
+
+OrvexSystem::OrvexSystem() : QObject(nullptr), d(new OrvexSystemPrivate)
+{
+    qRegisterMetaType<HubHandle_t>("Orvexsystem::HubHandle_t");
+}
+
+OrvexSystem::~OrvexSystem()
+{
+    // The event thread must not outlive the object whose queue it serves.
+    if (!CallbackScope::onEventThread()) {
+        {
+            std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+            d->stopEventThread = true;
+        }
+        d->eventCondition.notify_all();
+        if (eventThread().joinable())
+            eventThread().join();
+    }
+    d->setWrapper(nullptr);
+}
+
+QString OrvexSystem::errorAsString(Error error)
+{
+    const QMetaObject &mo = OrvexSystem::staticMetaObject;
+    const int index = mo.indexOfEnumerator("Error");
+    if (index < 0)
+        return QStringLiteral("Unknown");
+    const char *key = mo.enumerator(index).valueToKey(int(error));
+    return key ? QString::fromLatin1(key) : QStringLiteral("Unknown");
+}
+
+OrvexSystem::Error OrvexSystem::getLastError() const { return d->lastError.load(); }
+
+void OrvexSystem::recordError(Error error) { d->lastError.store(error); }
+
+AbstractHardwareWrapper *OrvexSystem::createWrapper() { return new OrvexWrapper; }
+
+bool OrvexSystem::initialiseOrvexWrapper()
+{
+    if (!d->wrapperCreated.exchange(true))
+        d->setWrapper(std::shared_ptr<AbstractHardwareWrapper>(createWrapper()));
+    std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
+    if (wrapper && wrapper->isLoaded())
+        return true;
+    recordError(Error_DriverNotInstalled);
+    return false;
+}
+
+bool OrvexSystem::isDriverInstalled() { return initialiseOrvexWrapper(); }
+
+bool OrvexSystem::initialise()
+{
+    if (d->state.load() == 1)
+        return true;
+
+    {
+        std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+        d->stopEventThread = false;
+    }
+    if (!eventThreadRunning())
+        eventThread() = boost::thread([this] { orvexsystemEventHandler(); });
+
+    if (!initialiseOrvexWrapper())
+        return false;
+
+    d->hostThread = QThread::currentThread();
+    d->wrapper()->setPnpCallback(&OrvexSystem::pnpCallback, this);
+    d->currentSession.store(0);
+    d->state.store(1);
+    updateHubs();
+    return true;
+}
+
+bool OrvexSystem::shutdown()
+{
+    if (d->state.load() == 0)
+        return true;
+    // Called from a driver callback or from the event thread, shutdown would
+    // wait for itself and delete the hub that the caller is still using.
+    if (CallbackScope::inDriverCallback() || CallbackScope::onEventThread())
+        return false;
+
+    {
+        std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+        d->stopEventThread = true;
+    }
+    d->eventCondition.notify_all();
+    // The event thread ends after the event it is handling; a hub that it
+    // uses is deleted only after that, however long the event takes.
+    if (eventThread().joinable()
+        && !eventThread().try_join_for(
+            boost::chrono::milliseconds(OrvexSystemPrivate::EventThreadJoinTime.count())))
+        eventThread().join();
+
+    std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
+    QMap<HubHandle_t, Hub *> hubs;
+    {
+        std::lock_guard<std::mutex> lock(d->tableMutex);
+        hubs = d->hubs;
+    }
+    for (Hub *hub : std::as_const(hubs))
+        wrapper->clearCallback(hub->handle(), &OrvexSystem::processPacketCallback, this);
+    {
+        std::lock_guard<std::mutex> lock(d->tableMutex);
+        d->hubs.clear();
+    }
+    wrapper->clearPnpCallback(&OrvexSystem::pnpCallback, this);
+    wrapper->detach();
+    d->state.store(0);
+
+    // Packet and plug-and-play callbacks that found their hub before it left
+    // the table are still allowed to finish.
+    d->shutdownWaiting.store(true);
+    {
+        std::unique_lock<std::mutex> lock(d->inFlightMutex);
+        d->inFlightDone.wait(lock, [this] { return d->callbacksInFlight.load() == 0; });
+    }
+    d->shutdownWaiting.store(false);
+
+    // Events still queued refer to hubs about to be deleted.
+    {
+        std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+        d->eventQueue.clear();
+    }
+    qDeleteAll(hubs);
+
+    d->setWrapper(nullptr);
+    d->wrapperCreated.store(false);
+    wrapper.reset();
+    d->currentSession.store(0);
+    return true;
+}
+
+void OrvexSystem::lockDriver()
+{
+    if (std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper())
+        wrapper->lock();
+}
+
+void OrvexSystem::unlockDriver()
+{
+    if (std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper())
+        wrapper->unlock();
+}
+
+void OrvexSystem::setHubConnectedCallback(HubConnectedCallback callback, void *context)
+{
+    std::lock_guard<std::mutex> lock(d->callbackMutex);
+    d->hubConnectedCallback = callback;
+    d->hubConnectedContext = callback ? context : nullptr;
+}
+
+void OrvexSystem::asPostEvent(const AsEvent &event)
+{
+    std::unique_lock<std::timed_mutex> lock(d->eventMutex, OrvexSystemPrivate::MutexTryLockTime);
+    if (!lock.owns_lock())
+        return;
+    d->eventQueue.push_back(event);
+    lock.unlock();
+    d->eventCondition.notify_all();
+}
+
+void OrvexSystem::pnpCallback(void *context)
+{
+    auto *self = static_cast<OrvexSystem *>(context);
+    CallbackScope scope(*self->d);
+    if (self->d->state.load() != 1)
+        return;
+    if (std::shared_ptr<AbstractHardwareWrapper> wrapper = self->d->wrapper())
+        wrapper->initialise();
+    self->asPostEvent(AsEvent{0, QByteArray(), nullptr});
+}
+
+void OrvexSystem::orvexsystemEventHandler()
+{
+    CallbackScope::markEventThread();
+    for (;;) {
+        AsEvent event;
+        {
+            std::unique_lock<std::timed_mutex> lock(d->eventMutex, std::defer_lock);
+            while (!lock.try_lock_for(OrvexSystemPrivate::MutexTryLockTime)) {
+            }
+            d->eventCondition.wait(lock, [this] {
+                return d->stopEventThread || !d->eventQueue.empty();
+            });
+            if (d->stopEventThread)
+                return;
+            event = std::move(d->eventQueue.front());
+            d->eventQueue.pop_front();
+        }
+        handleEvent(event);
+    }
+}
+
+void OrvexSystem::handleEvent(const AsEvent &event)
+{
+    if (event.type == 0) {
+        updateHubs();
+        return;
+    }
+    if (!event.hub)
+        return;
+    {
+        // Only hubs of the current table: an event never reaches a hub that
+        // shutdown() has deleted.
+        std::lock_guard<std::mutex> lock(d->tableMutex);
+        if (d->hubs.value(event.hub->handle()) != event.hub)
+            return;
+    }
+    switch (event.type) {
+    case 1:
+        if (auto *hub = dynamic_cast<TwoPointFourGHzHub *>(event.hub))
+            hub->processAsyncPacket(event.data);
+        break;
+    case 2:
+        if (auto *hub = dynamic_cast<TwoPointFourGHzHub *>(event.hub))
+            hub->processGenericAsyncPacket(event.data);
+        break;
+    case 3:
+        event.hub->readRegisteredDevicesLists();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace Orvexsystem

@@ -1,0 +1,139 @@
+// Hub identity, errors, range checks, callbacks and the defaults of the
+// operations a hub kind may leave unsupported.
+
+#include "testhub.h"
+
+#include <QtCore/QMetaType>
+
+using namespace Orvexsystem;
+using namespace OrvexTest;
+
+using HubBase = HubFixture;
+
+TEST_F(HubBase, NewHubReportsFailedAndKeepsTheLatestError)
+{
+    EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
+    EXPECT_FALSE(hub->isValidLikertScaleValue(3));
+    EXPECT_TRUE(hub->isValidLikertScaleValue(4)); // a success leaves the error in place
+    EXPECT_EQ(hub->getLastError(), Hub::Error_ScaleValueNotWithinTheRange);
+    EXPECT_EQ(hub->handle(), hub->getInstance());
+}
+
+TEST_F(HubBase, RangeChecksAcceptTheirBoundsAndRecordTheirOwnError)
+{
+    struct Case
+    {
+        bool (Hub::*check)(int);
+        int low, high;
+        Hub::Error error;
+    };
+    const Case cases[] = {
+        {&Hub::isValidNumberOfOptions, 1, 6, Hub::Error_NumOfOptionsNotWithinTheRange},
+        {&Hub::isValidNumberOfResponses, 1, 6, Hub::Error_NumOfResponsesNotWithinTheRange},
+        {&Hub::isValidLikertScaleValue, 4, 9, Hub::Error_ScaleValueNotWithinTheRange},
+        {&Hub::isValidMaxResponseSize, 0, 255, Hub::Error_ResponseSizeNotWithinTheRange},
+        {&Hub::isValidMaxNameLength, 1, 14, Hub::Error_NameLengthNotWithinTheRange},
+    };
+    for (const Case &c : cases) {
+        hub->recordError(Hub::Error_Failed);
+        EXPECT_TRUE((hub.get()->*c.check)(c.low));
+        EXPECT_TRUE((hub.get()->*c.check)(c.high));
+        EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
+        EXPECT_FALSE((hub.get()->*c.check)(c.low - 1));
+        EXPECT_EQ(hub->getLastError(), c.error);
+        hub->recordError(Hub::Error_Failed);
+        EXPECT_FALSE((hub.get()->*c.check)(c.high + 1));
+        EXPECT_EQ(hub->getLastError(), c.error);
+    }
+}
+
+TEST(HubErrors, NamesComeFromTheMetaObject)
+{
+    EXPECT_EQ(Hub::errorAsString(Hub::Error_Busy), "Error_Busy");
+    EXPECT_EQ(Hub::errorAsString(Hub::Error_CannotStartSessionBecauseCurrentlyInSession),
+              "Error_CannotStartSessionBecauseCurrentlyInSession");
+    EXPECT_EQ(Hub::errorAsString(Hub::Error(16)), QString());
+}
+
+TEST_F(HubBase, UnsupportedOperationsRecordNotSupported)
+{
+    const QString text = QStringLiteral("q");
+    auto expectNotSupported = [this](bool result) {
+        EXPECT_FALSE(result);
+        EXPECT_EQ(hub->getLastError(), Hub::Error_NotSupported);
+        hub->recordError(Hub::Error_Failed);
+    };
+    expectNotSupported(hub->startMultichoiceSession(1, 2, 1, DisplayOption_Numeric,
+                                                    TimeUnit_Seconds, 10, nullptr, nullptr));
+    expectNotSupported(hub->startYesNoSession(1, false, TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->startTrueFalseSession(1, false, TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->startLikertSession(1, 5, TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->startNumericSession(1, text, 4, TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->startTextSession(1, text, 4, TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->startSortInOrderSession(1, 2, 1, DisplayOption_Numeric,
+                                                    TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->startMessageSession(1, text, TimeUnit_Seconds, 1, nullptr, nullptr));
+    expectNotSupported(hub->stopSession());
+    expectNotSupported(hub->startExpressionEnduserNamingSession(1, CharacterType_None, 4, false,
+                                                                nullptr, nullptr));
+    expectNotSupported(hub->stopExpressionEndUserNamingSession());
+    expectNotSupported(hub->startAsyncSession(nullptr, nullptr, nullptr));
+    expectNotSupported(hub->startEnhancedGenericSession(nullptr, nullptr));
+    expectNotSupported(hub->asyncSendMsg(1, "x"));
+    expectNotSupported(hub->sendGenericAsyncMessage(1, "x"));
+    expectNotSupported(hub->setBatteryLowCallback(nullptr, nullptr));
+
+    // These answer false or null without an error.
+    EXPECT_FALSE(hub->asyncIsReadyToReceive(1));
+    EXPECT_EQ(hub->enhancedQuestionSession(), nullptr);
+    EXPECT_EQ(hub->getEnhancedGenericSession(), nullptr);
+    EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
+    EXPECT_EQ(hub->connectionType(), Hub::ConnectionType_Usb);
+    EXPECT_FALSE(hub->isVirtualHub());
+    EXPECT_EQ(hub->canRegisterVotingDevicesCount(), 0);
+    EXPECT_EQ(hub->getVersion(), 900);
+}
+
+namespace {
+void penA(Hub *, quint32, int, int, bool, bool, void *context)
+{
+    *static_cast<char *>(context) = 'A';
+}
+void penB(Hub *, quint32, int, int, bool, bool, void *context)
+{
+    *static_cast<char *>(context) = 'B';
+}
+} // namespace
+
+TEST_F(HubBase, NullCallbackIsRefusedAndKeepsTheEarlierOne)
+{
+    char seen = 0;
+    EXPECT_TRUE(hub->setPenEventCallback(&penA, &seen));
+    EXPECT_FALSE(hub->setPenEventCallback(nullptr, nullptr));
+    EXPECT_FALSE(hub->setTouchEventCallback(nullptr, nullptr));
+    EXPECT_FALSE(hub->setTouchStatusEventCallback(nullptr, nullptr));
+    hub->processPacket(penPacket8(1, 1, 1, false, false));
+    EXPECT_EQ(seen, 'A');
+    EXPECT_TRUE(hub->setPenEventCallback(&penB, &seen));
+    hub->processPacket(penPacket8(1, 1, 1, false, false));
+    EXPECT_EQ(seen, 'B');
+}
+
+TEST_F(HubBase, SendFailureRecordsCommsFailure)
+{
+    driver.setWriteResult(-1);
+    EXPECT_FALSE(hub->setPenType(1, Hub::PenType_Normal));
+    EXPECT_EQ(hub->getLastError(), Hub::Error_CommsFailure);
+}
+
+TEST(HubMetaTypes, QueuedSignalTypesAreRegisteredByName)
+{
+    FakeDriver driver;
+    TestSystem system(driver);
+    TestHub hub(&system, 1);
+    for (const char *name :
+         {"Orvexsystem::Hub::YesNoResponse", "Orvexsystem::Hub::TrueFalseResponse",
+          "Orvexsystem::Hub::PenEvent", "Orvexsystem::Device::SubType",
+          "QList<Orvexsystem::Hub::TouchInfo>"})
+        EXPECT_TRUE(QMetaType::fromName(name).isValid()) << name;
+}

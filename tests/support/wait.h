@@ -1,0 +1,46 @@
+#ifndef ORVEX_TESTS_WAIT_H
+#define ORVEX_TESTS_WAIT_H
+
+#include <QtCore/QByteArray>
+#include <QtCore/QCoreApplication>
+
+#include <chrono>
+#include <initializer_list>
+#include <thread>
+
+namespace OrvexTest {
+
+// Waits until pred() holds, running the calling thread's Qt events
+// meanwhile; false when timeoutMs passed first.
+template <class Pred>
+bool waitFor(Pred pred, int timeoutMs = 5000)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return pred();
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    return true;
+}
+
+// Runs the calling thread's Qt events for ms milliseconds: only for proving
+// that something does NOT happen.
+inline void spinEvents(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+inline QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v & 0xFF));
+    return out;
+}
+
+} // namespace OrvexTest
+
+#endif
