@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <type_traits>
 
 namespace Orvexsystem {
@@ -50,6 +51,21 @@ public:
 };
 
 namespace detail {
+// Takes the lock, trying for at most limit. Built on try_lock so that thread
+// checkers see every acquisition (timed locks are not seen by all of them).
+inline bool lockWithin(std::unique_lock<std::mutex> &lock, std::chrono::milliseconds limit)
+{
+    if (lock.try_lock())
+        return true;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!lock.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 // Reply types that arrive as a list (one packet per record, ended by the
 // hub's OK reply) provide `static QByteArray listTerminator()` and
 // `static bool isListEnd(const QByteArray&)`: their handler queues the
@@ -78,15 +94,15 @@ public:
 
     void reset() override
     {
-        std::unique_lock<std::timed_mutex> lock(m_mutex, LockTimeout);
-        if (lock.owns_lock())
+        std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
+        if (detail::lockWithin(lock, LockTimeout))
             m_packets.clear();
     }
 
     bool getNextPacket(QByteArray *packet, int waitMs) override
     {
-        std::unique_lock<std::timed_mutex> lock(m_mutex, LockTimeout);
-        if (!lock.owns_lock())
+        std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
+        if (!detail::lockWithin(lock, LockTimeout))
             return false;
         // Waits for a reply, not for a wake-up: a spurious wake-up with an
         // empty queue goes on waiting until the deadline.
@@ -108,8 +124,8 @@ public:
             queued = detail::ListReplyTraits<T>::terminator();
         else
             return;
-        std::unique_lock<std::timed_mutex> lock(m_mutex, LockTimeout);
-        if (!lock.owns_lock())
+        std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
+        if (!detail::lockWithin(lock, LockTimeout))
             return;
         m_packets.push_back(queued);
         lock.unlock();
@@ -119,13 +135,13 @@ public:
     // Number of replies waiting; for diagnostics and tests.
     int queuedCount()
     {
-        std::lock_guard<std::timed_mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return int(m_packets.size());
     }
 
 private:
-    std::timed_mutex m_mutex;
-    std::condition_variable_any m_waitCondition;
+    std::mutex m_mutex;
+    std::condition_variable m_waitCondition;
     std::deque<QByteArray> m_packets;
 };
 

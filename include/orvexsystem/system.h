@@ -32,6 +32,9 @@ class TwoPointFourGHzHub;
 //   initialise(): run a Qt event loop there for the hubs' timers (the
 //   re-enumeration after a hub's registrations change) and queued slots.
 // - Packet reports (pen, touch, votes, ...) arrive on the driver's thread.
+// - shutdown() deletes every hub: finish the calls that use a hub (hub
+//   operations, the display lists) before it. getHubList() and the
+//   information maps may be called at any time.
 // - Do not call initialise() or shutdown() from a callback or a slot that
 //   the library invokes on its event thread or on the driver's thread:
 //   shutdown() refuses (false) there, as it would wait for itself.

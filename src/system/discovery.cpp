@@ -228,13 +228,11 @@ bool OrvexSystem::getHubList(QList<Hub *> *list)
     }
     if (!list)
         return false;
-    QMap<HubHandle_t, Hub *> hubs;
-    {
-        std::lock_guard<std::mutex> lock(d->tableMutex);
-        hubs = d->hubs;
-    }
     list->clear();
-    for (Hub *hub : std::as_const(hubs))
+    // Under the lock: shutdown() deletes a hub only after taking it out of
+    // the table.
+    std::lock_guard<std::mutex> lock(d->tableMutex);
+    for (Hub *hub : std::as_const(d->hubs))
         if (hub->isConnected())
             list->append(hub);
     return true;

@@ -4,6 +4,7 @@
 #include "system/callbackscope.h"
 
 #include <orvexsystem/hub.h>
+#include <orvexsystem/hubresponse.h>
 #include <orvexsystem/twopointfourghzhub.h>
 
 #include <QtCore/QMetaEnum>
@@ -18,8 +19,10 @@ namespace {
 // shutdown() or the system's destruction.
 boost::thread &eventThread()
 {
-    static boost::thread thread;
-    return thread;
+    // Never destroyed: the system's destructor, which runs at process exit,
+    // still joins it.
+    static boost::thread *thread = new boost::thread;
+    return *thread;
 }
 
 bool eventThreadRunning()
@@ -47,10 +50,12 @@ OrvexSystem::OrvexSystem() : QObject(nullptr), d(new OrvexSystemPrivate)
 
 OrvexSystem::~OrvexSystem()
 {
-    // The event thread must not outlive the object whose queue it serves.
+    // A host that did not shut down: the driver must not call into a
+    // destroyed system, nor the event thread serve its queue.
+    shutdown();
     if (!CallbackScope::onEventThread()) {
         {
-            std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+            std::lock_guard<std::mutex> lock(d->eventMutex);
             d->stopEventThread = true;
         }
         d->eventCondition.notify_all();
@@ -95,7 +100,7 @@ bool OrvexSystem::initialise()
         return true;
 
     {
-        std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+        std::lock_guard<std::mutex> lock(d->eventMutex);
         d->stopEventThread = false;
     }
     if (!eventThreadRunning())
@@ -122,7 +127,7 @@ bool OrvexSystem::shutdown()
         return false;
 
     {
-        std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+        std::lock_guard<std::mutex> lock(d->eventMutex);
         d->stopEventThread = true;
     }
     d->eventCondition.notify_all();
@@ -160,7 +165,7 @@ bool OrvexSystem::shutdown()
 
     // Events still queued refer to hubs about to be deleted.
     {
-        std::lock_guard<std::timed_mutex> lock(d->eventMutex);
+        std::lock_guard<std::mutex> lock(d->eventMutex);
         d->eventQueue.clear();
     }
     qDeleteAll(hubs);
@@ -193,8 +198,8 @@ void OrvexSystem::setHubConnectedCallback(HubConnectedCallback callback, void *c
 
 void OrvexSystem::asPostEvent(const AsEvent &event)
 {
-    std::unique_lock<std::timed_mutex> lock(d->eventMutex, OrvexSystemPrivate::MutexTryLockTime);
-    if (!lock.owns_lock())
+    std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
+    if (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime))
         return;
     d->eventQueue.push_back(event);
     lock.unlock();
@@ -218,8 +223,8 @@ void OrvexSystem::orvexsystemEventHandler()
     for (;;) {
         AsEvent event;
         {
-            std::unique_lock<std::timed_mutex> lock(d->eventMutex, std::defer_lock);
-            while (!lock.try_lock_for(OrvexSystemPrivate::MutexTryLockTime)) {
+            std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
+            while (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime)) {
             }
             d->eventCondition.wait(lock, [this] {
                 return d->stopEventThread || !d->eventQueue.empty();

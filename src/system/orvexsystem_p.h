@@ -54,8 +54,8 @@ public:
     std::condition_variable inFlightDone;
 
     // The event queue, first in, first out.
-    std::timed_mutex eventMutex;
-    std::condition_variable_any eventCondition;
+    std::mutex eventMutex;
+    std::condition_variable eventCondition;
     std::deque<OrvexSystem::AsEvent> eventQueue;
     bool stopEventThread = false;
 

@@ -5,6 +5,7 @@
 #include "driver/orvexwrapper.h"
 #include "support/fakedriver.h"
 
+#include <orvexsystem/hub.h>
 #include <orvexsystem/system.h>
 
 #include <gtest/gtest.h>

@@ -26,24 +26,26 @@ FakeDriver::HubRecord hubRecord(int kind, int handle, quint64 uid = 0x42)
     return r;
 }
 
-// Everything the host is told, as text, in order.
+// Everything the host is told, as text, in order. Reports made on the
+// system's event thread reach it through the test thread's event loop.
 struct Listener
 {
+    QObject receiver;
     QStringList events;
     void attach(OrvexSystem &system)
     {
-        QObject::connect(&system, &OrvexSystem::newHubConnected,
+        QObject::connect(&system, &OrvexSystem::newHubConnected, &receiver,
                          [this](Hub *h) { events << QStringLiteral("connected %1").arg(h->handle()); });
-        QObject::connect(&system, &OrvexSystem::hubDisconnected, [this](Hub *h) {
+        QObject::connect(&system, &OrvexSystem::hubDisconnected, &receiver, [this](Hub *h) {
             events << QStringLiteral("disconnected %1").arg(h->handle());
         });
-        QObject::connect(&system, &OrvexSystem::newOrvexHubConnected,
+        QObject::connect(&system, &OrvexSystem::newOrvexHubConnected, &receiver,
                          [this](int h) { events << QStringLiteral("orvex+ %1").arg(h); });
-        QObject::connect(&system, &OrvexSystem::orvexHubDisconnected,
+        QObject::connect(&system, &OrvexSystem::orvexHubDisconnected, &receiver,
                          [this](int h) { events << QStringLiteral("orvex- %1").arg(h); });
-        QObject::connect(&system, &OrvexSystem::newLegacyHubConnected,
+        QObject::connect(&system, &OrvexSystem::newLegacyHubConnected, &receiver,
                          [this](int h) { events << QStringLiteral("legacy+ %1").arg(h); });
-        QObject::connect(&system, &OrvexSystem::legacyHubDisconnected,
+        QObject::connect(&system, &OrvexSystem::legacyHubDisconnected, &receiver,
                          [this](int h) { events << QStringLiteral("legacy- %1").arg(h); });
     }
 };
@@ -239,11 +241,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(VersionCase{"5.1.10.123", true, 5, 10, 123},
                       VersionCase{"5.2.10.123", true, 5, 2, 10},
                       VersionCase{"6.1.2", true, 6, 1, 2},
-                      VersionCase{"Driver v7, build 3.9", true, 7, 3, 9},
+                      VersionCase{"v7 build 3.9", true, 7, 3, 9},
                       VersionCase{"no digits", false, 0, 0, 0},
                       VersionCase{"5.1.10", false, 0, 0, 0},
                       VersionCase{"6.1", false, 0, 0, 0},
-                      VersionCase{"99999999999.1.2", false, 0, 0, 0}));
+                      VersionCase{"99999999999.1.2", false, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<VersionCase> &info) {
+        return "Case" + std::to_string(info.index);
+    });
 
 TEST(Discovery, DriverVersionNeedsAnAttachedDevice)
 {

@@ -29,14 +29,27 @@ FakeDriver::HubRecord rfHub(int handle, quint64 uid = 0x1000)
 // Makes RecordingHubs for every kind and remembers them.
 struct Recording
 {
-    QList<RecordingHub *> hubs;
+    std::mutex mutex;
+    QList<RecordingHub *> made;
     void install(TestSystem &system)
     {
+        // Hubs found after start-up are made on the event thread.
         system.hubFactory = [this](TestSystem *s, int, int handle, quint64 uid) -> Hub * {
             auto *hub = new RecordingHub(s, handle, uid);
-            hubs.append(hub);
+            std::lock_guard<std::mutex> lock(mutex);
+            made.append(hub);
             return hub;
         };
+    }
+    QList<RecordingHub *> hubs()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return made;
+    }
+    void clear()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        made.clear();
     }
 };
 
@@ -119,7 +132,7 @@ TEST(SystemLifecycle, PlugAndPlayIsHandledAgainAfterReinitialise)
     recording.install(system);
     driver.addHub(rfHub(5));
     driver.notifyPnp();
-    ASSERT_TRUE(waitFor([&] { return recording.hubs.size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return recording.hubs().size() == 1; }));
     QList<Hub *> hubs;
     ASSERT_TRUE(waitFor([&] { return system.getHubList(&hubs) && hubs.size() == 1; }));
     EXPECT_EQ(hubs[0]->handle(), 5);
@@ -133,8 +146,8 @@ TEST(SystemLifecycle, EventsPostedDuringAnEventAreAllHandledInOrder)
     Recording recording;
     recording.install(system);
     ASSERT_TRUE(system.initialise());
-    RecordingHub *first = recording.hubs[0];
-    RecordingHub *second = recording.hubs[1];
+    RecordingHub *first = recording.hubs()[0];
+    RecordingHub *second = recording.hubs()[1];
     Gate gate;
     std::mutex orderMutex;
     QList<int> order;
@@ -174,7 +187,7 @@ TEST(SystemRouting, PrefixIsStrippedOnlyWhenByteOneIsA)
     driver.deliverNow(1, bytes({0x41, 0x42, 0x43}));
     driver.deliverNow(1, bytes({0x01, 0x41, 0x02, 0x08, 0x21}));
     driver.deliverNow(9, bytes({0x01})); // no hub under that handle
-    const QList<QByteArray> packets = recording.hubs[0]->packets();
+    const QList<QByteArray> packets = recording.hubs()[0]->packets();
     ASSERT_EQ(packets.size(), 4);
     EXPECT_EQ(packets[0], QByteArray());
     EXPECT_EQ(packets[1], bytes({0x05, 0x41}));
@@ -190,7 +203,7 @@ TEST(SystemRouting, SendCommandWritesUnchangedAndReportsRefusals)
     Recording recording;
     recording.install(system);
     ASSERT_TRUE(system.initialise());
-    Hub *hub = recording.hubs[0];
+    Hub *hub = recording.hubs()[0];
     EXPECT_TRUE(system.sendCommand(hub, QByteArray()));
     EXPECT_TRUE(system.sendCommand(hub, QByteArray(":GI\r")));
     EXPECT_EQ(driver.writes(1), QList<QByteArray>({QByteArray(), QByteArray(":GI\r")}));
@@ -207,7 +220,7 @@ TEST(SystemRouting, PassThroughsUseTheHubHandle)
     Recording recording;
     recording.install(system);
     ASSERT_TRUE(system.initialise());
-    Hub *hub = recording.hubs[0];
+    Hub *hub = recording.hubs()[0];
     driver.clearLog();
     system.setTouchSystemRedirectionEnabled(hub, true);
     system.setLATEDetection(hub, true);
@@ -239,10 +252,10 @@ TEST(SystemSoundness, ShutdownWaitsForAPacketCallbackThatUsesAHub)
     recording.install(system);
     ASSERT_TRUE(system.initialise());
     std::atomic<bool> destroyed{false};
-    recording.hubs[0]->destroyed = &destroyed;
+    recording.hubs()[0]->destroyed = &destroyed;
     Gate gate;
     std::atomic<bool> sawDestroyed{false};
-    recording.hubs[0]->onPacket = [&](const QByteArray &) {
+    recording.hubs()[0]->onPacket = [&](const QByteArray &) {
         gate.wait();
         sawDestroyed = destroyed.load();
     };
@@ -268,8 +281,8 @@ TEST(SystemSoundness, NoQueuedEventReachesADeletedHub)
     Recording recording;
     recording.install(system);
     ASSERT_TRUE(system.initialise());
-    RecordingHub *busy = recording.hubs[0];
-    RecordingHub *waiting = recording.hubs[1];
+    RecordingHub *busy = recording.hubs()[0];
+    RecordingHub *waiting = recording.hubs()[1];
     Gate gate;
     busy->onReread = [&] { gate.wait(); };
     std::atomic<bool> reachedDeleted{false};
@@ -285,11 +298,11 @@ TEST(SystemSoundness, NoQueuedEventReachesADeletedHub)
     stopper.join();
     EXPECT_TRUE(waitingDestroyed.load());
     // A new start handles events again, and the old one never ran.
-    recording.hubs.clear();
+    recording.clear();
     ASSERT_TRUE(system.initialise());
-    ASSERT_EQ(recording.hubs.size(), 2);
-    system.asPostEvent({3, QByteArray(), recording.hubs[1]});
-    ASSERT_TRUE(waitFor([&] { return recording.hubs[1]->rereads == 1; }));
+    ASSERT_EQ(recording.hubs().size(), 2);
+    system.asPostEvent({3, QByteArray(), recording.hubs()[1]});
+    ASSERT_TRUE(waitFor([&] { return recording.hubs()[1]->rereads == 1; }));
     EXPECT_FALSE(reachedDeleted.load());
 }
 
@@ -302,7 +315,7 @@ TEST(SystemSoundness, ShutdownFromADriverCallbackIsRefused)
     recording.install(system);
     ASSERT_TRUE(system.initialise());
     std::atomic<int> result{-1};
-    recording.hubs[0]->onPacket = [&](const QByteArray &) { result = system.shutdown() ? 1 : 0; };
+    recording.hubs()[0]->onPacket = [&](const QByteArray &) { result = system.shutdown() ? 1 : 0; };
     driver.deliverLater(1, bytes({0x02, 0x00}));
     ASSERT_TRUE(driver.waitIdle());
     EXPECT_EQ(result.load(), 0);
