@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QThread>
+
 #include <condition_variable>
 #include <thread>
 
@@ -321,4 +323,25 @@ TEST(SystemSoundness, ShutdownFromADriverCallbackIsRefused)
     EXPECT_EQ(result.load(), 0);
     QList<Hub *> hubs;
     EXPECT_TRUE(system.getHubList(&hubs));
+}
+
+TEST(SystemSoundness, AHubFoundAfterStartUpRunsItsReenumerationTimer)
+{
+    FakeDriver driver;
+    TestSystem system(driver);
+    Recording recording;
+    recording.install(system);
+    ASSERT_TRUE(system.initialise());
+    driver.addHub(rfHub(5));
+    driver.notifyPnp();
+    ASSERT_TRUE(waitFor([&] { return recording.hubs().size() == 1; }));
+    RecordingHub *hub = recording.hubs()[0];
+    // Made on the event thread, it lives in the host's thread like the hubs
+    // that initialise() found.
+    ASSERT_TRUE(waitFor([&] { return hub->thread() == QThread::currentThread(); }));
+    ASSERT_TRUE(waitFor([&] { return driver.hasCallback(5); }));
+    driver.deliverLater(5, bytes({0x03, 0xA0, 0x00})); // a re-enumeration notice
+    EXPECT_TRUE(waitFor([&] { return hub->rereads == 1; }, 8000));
+    spinEvents(200);
+    EXPECT_EQ(hub->rereads, 1);
 }
