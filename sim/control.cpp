@@ -36,7 +36,11 @@ int orvexsim_notify_pnp(void) { return sim().notifyPnp(); }
 int orvexsim_set_prefix_packets(int32_t handle, int on) { return sim().setPrefixPackets(handle, on != 0); }
 
 int orvexsim_inject_packet(int32_t handle, const uint8_t *data, int length) {
-  return sim().injectPacket(handle, data, length);
+  return sim().injectPacket(handle, data, length, 1);
+}
+
+int orvexsim_inject_repeated(int32_t handle, const uint8_t *data, int length, int count) {
+  return sim().injectPacket(handle, data, length, count);
 }
 
 int orvexsim_write_count(int32_t handle) { return sim().writeCount(handle); }

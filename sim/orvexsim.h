@@ -153,6 +153,10 @@ ORVEXSIM_API int orvexsim_set_prefix_packets(int32_t handle, int on);
  * already scheduled for it have gone. Fails if the hub is unplugged. */
 ORVEXSIM_API int orvexsim_inject_packet(int32_t handle, const uint8_t *data, int length);
 
+/* Schedules count copies of the packet back to back, as orvexsim_inject_packet
+ * does for one, under a single lock: for floods and benchmarks. count 1..1000000. */
+ORVEXSIM_API int orvexsim_inject_repeated(int32_t handle, const uint8_t *data, int length, int count);
+
 /* Number of writes the hub received (refused writes are not received). */
 ORVEXSIM_API int orvexsim_write_count(int32_t handle);
 
@@ -225,7 +229,7 @@ ORVEXSIM_API int orvexsim_clear_answer(int32_t handle, int setting);
 ORVEXSIM_API int orvexsim_touch_to_system_count(int32_t handle);
 ORVEXSIM_API int orvexsim_get_touch_to_system(int32_t handle, int index, uint8_t *buf, int cap);
 
-/* Thread currently holding orvexLock: 1 if some thread does, else 0. */
+/* 1 while some thread holds orvexLock, else 0. */
 ORVEXSIM_API int orvexsim_driver_lock_held(void);
 
 /* ------------------------------------------------------------------------

@@ -187,12 +187,13 @@ int Simulator::setPrefixPackets(int32_t handle, bool on) {
 // Traffic and inspection
 // ---------------------------------------------------------------------------
 
-int Simulator::injectPacket(int32_t handle, const uint8_t *data, int length) {
-  if (!data || length < 1) return -1;
+int Simulator::injectPacket(int32_t handle, const uint8_t *data, int length, int count) {
+  if (!data || length < 1 || count < 1 || count > 1000000) return -1;
   std::lock_guard<std::mutex> lock(mu_);
   SimHub *hub = hubLocked(handle);
   if (!hub || !hub->plugged) return -1;
-  schedulePacketLocked(*hub, Bytes(data, data + length), Clock::now());
+  const Clock::time_point now = Clock::now();
+  for (int i = 0; i < count; ++i) schedulePacketLocked(*hub, Bytes(data, data + length), now);
   return 0;
 }
 

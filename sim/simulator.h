@@ -70,7 +70,7 @@ public:
   int setPrefixPackets(int32_t handle, bool on);
 
   // --- traffic and inspection --------------------------------------------
-  int injectPacket(int32_t handle, const uint8_t *data, int length);
+  int injectPacket(int32_t handle, const uint8_t *data, int length, int count);
   int writeCount(int32_t handle);
   int getWrite(int32_t handle, int index, uint8_t *buf, int cap);
   int clearWrites(int32_t handle);

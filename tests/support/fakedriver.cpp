@@ -22,6 +22,12 @@ void FakeDriver::setHubs(const QList<HubRecord> &hubs)
     m_hubs = hubs;
 }
 
+void FakeDriver::setRawRecords(const QList<QByteArray> &records)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rawRecords = records;
+}
+
 void FakeDriver::addHub(const HubRecord &hub)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -208,7 +214,7 @@ int FakeDriver::write(int handle, const QByteArray &data)
 int FakeDriver::deviceCount() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_hubs.size();
+    return m_rawRecords.isEmpty() ? m_hubs.size() : m_rawRecords.size();
 }
 
 static void put32(uint8_t *p, quint32 v)
@@ -230,6 +236,14 @@ static void putText(uint8_t *p, const QString &text, int maxUnits)
 bool FakeDriver::enumDevice(int index, uint8_t *info) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_rawRecords.isEmpty()) {
+        if (index < 0 || index >= m_rawRecords.size())
+            return false;
+        const QByteArray &raw = m_rawRecords[index];
+        std::memset(info, 0, ORVEX_DEVICE_INFO_SIZE);
+        std::memcpy(info, raw.constData(), std::min<size_t>(raw.size(), ORVEX_DEVICE_INFO_SIZE));
+        return true;
+    }
     if (index < 0 || index >= m_hubs.size() || info[0] != ORVEX_DEVICE_INFO_HEADER)
         return false;
     const HubRecord &hub = m_hubs[index];
@@ -259,7 +273,7 @@ void FakeDriver::clearCallback(int handle)
     m_callbacks.remove(handle);
     // Honour the contract: no call for this handle once this returns.
     if (std::this_thread::get_id() != m_thread.get_id())
-        m_changed.wait(lock, [&] { return m_deliveringHandle != handle; });
+        m_changed.wait(lock, [&] { return !m_delivering || m_deliveringHandle != handle; });
 }
 
 void FakeDriver::setPnp(OrvexPnpCallback callback, void *context)

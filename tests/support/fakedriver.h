@@ -44,6 +44,9 @@ public:
     bool loaded = true;
     QString driverVersion = QStringLiteral("6.2.14.3");
     void setHubs(const QList<HubRecord> &hubs);
+    // Records handed out byte for byte instead of those of setHubs(); each
+    // is cut or zero-padded to the record size.
+    void setRawRecords(const QList<QByteArray> &records);
     void addHub(const HubRecord &hub);
     void removeHub(int handle);
     void setResponder(Responder responder);
@@ -90,6 +93,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     QList<HubRecord> m_hubs;
+    QList<QByteArray> m_rawRecords;
     Responder m_responder;
     int m_writeResult = 0;
     QMap<QString, int> m_answers;
