@@ -147,7 +147,7 @@ private:
     // The hub under handle when the handle is in the chosen information map.
     Hub *findHub(HubHandle_t handle, bool orvexMap) const;
     bool orvexDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
-                              bool (TwoPointFourGHzHub::*read)(QList<Device *> *) const) const;
+                              Device::Type type) const;
     bool legacyDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
                                Device::Type type) const;
 

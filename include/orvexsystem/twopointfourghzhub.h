@@ -207,6 +207,7 @@ private:
     bool readList(ListKind kind);
     bool readListLocked(ListKind kind);
     bool collectDevices(ListKind kind, QList<Device *> &devices);
+    Device *adoptDevice(Device *device);
     // Appends the handsets of the machine-wide virtual-vote file.
     bool readVirtualVoteList(QList<Device *> &devices);
     // Reads the list when it is out of date; the flag is cleared either way.

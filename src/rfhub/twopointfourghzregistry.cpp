@@ -95,8 +95,8 @@ bool TwoPointFourGHzHub::collectDevices(ListKind kind, QList<Device *> &devices)
         if (!sendAndCollectLocked(command, &records))
             return false;
         for (const RegisteredVoteResponse &r : records)
-            devices.append(new TwoPointFourGHzOrvexvote(this, r.uid(), r.address(), r.name(),
-                                                        r.hexId()));
+            devices.append(adoptDevice(new TwoPointFourGHzOrvexvote(this, r.uid(), r.address(),
+                                                                    r.name(), r.hexId())));
         readVirtualVoteList(devices);
         return true;
     }
@@ -109,11 +109,11 @@ bool TwoPointFourGHzHub::collectDevices(ListKind kind, QList<Device *> &devices)
             return false;
         for (const RegisteredExpressionResponse &r : records) {
             if (kind == ExpressionList)
-                devices.append(new TwoPointFourGHzOrvexexpression(this, r.uid(), r.address(),
-                                                                  r.name(), r.hexId()));
+                devices.append(adoptDevice(new TwoPointFourGHzOrvexexpression(
+                    this, r.uid(), r.address(), r.name(), r.hexId())));
             else
-                devices.append(
-                    new PenExpression(this, r.uid(), r.address(), r.name(), r.hexId()));
+                devices.append(adoptDevice(
+                    new PenExpression(this, r.uid(), r.address(), r.name(), r.hexId())));
         }
         return true;
     }
@@ -122,14 +122,22 @@ bool TwoPointFourGHzHub::collectDevices(ListKind kind, QList<Device *> &devices)
         if (!sendAndCollectLocked(command, &records))
             return false;
         for (const RegisteredSlateResponse &r : records)
-            devices.append(new TwoPointFourGHzOrvexSlate(this, r.uid(), r.address(), r.name(),
-                                                         r.hexId()));
+            devices.append(adoptDevice(new TwoPointFourGHzOrvexSlate(this, r.uid(), r.address(),
+                                                                     r.name(), r.hexId())));
         return true;
     }
     case ListCount:
         break;
     }
     return false;
+}
+
+Device *TwoPointFourGHzHub::adoptDevice(Device *device)
+{
+    // Devices live in their hub's thread whichever thread read the list, so
+    // that none keeps a short-lived reader thread's Qt data alive.
+    device->moveToThread(thread());
+    return device;
 }
 
 bool TwoPointFourGHzHub::readVirtualVoteList(QList<Device *> &devices)
@@ -144,7 +152,7 @@ bool TwoPointFourGHzHub::readVirtualVoteList(QList<Device *> &devices)
         QByteArray hexId;
         if (!VirtualVoteFile::parseLine(line, uid, address, name, hexId))
             continue;
-        devices.append(new TwoPointFourGHzOrvexvote(this, uid, address, name, hexId));
+        devices.append(adoptDevice(new TwoPointFourGHzOrvexvote(this, uid, address, name, hexId)));
     }
     return true;
 }
@@ -381,13 +389,16 @@ bool TwoPointFourGHzHub::readDeviceDisplayInfoList(Device::Type type,
 
 void TwoPointFourGHzHub::readRegisteredDevicesLists()
 {
-    // The exchange turn is taken before the driver lock, the order every
-    // exchange follows, so that a host exchange waiting on the driver cannot
-    // deadlock with this re-read.
-    std::lock_guard<std::mutex> turn(exchangeMutex());
+    // The driver lock first, then the exchange turn: a host may hold the
+    // driver lock around its own hub calls (that is what the lock is offered
+    // for), and those calls take the exchange turn inside it. Taking them in
+    // the other order here could leave each thread waiting for the other.
     lockDriver();
-    for (ListKind kind : {VoteList, ExpressionList, SlateList, PenExpressionList})
-        readListLocked(kind);
+    {
+        std::lock_guard<std::mutex> turn(exchangeMutex());
+        for (ListKind kind : {VoteList, ExpressionList, SlateList, PenExpressionList})
+            readListLocked(kind);
+    }
     unlockDriver();
 }
 

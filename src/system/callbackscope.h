@@ -34,11 +34,28 @@ public:
     CallbackScope &operator=(const CallbackScope &) = delete;
 
     static bool inDriverCallback() { return depth() > 0; }
+    // True on a thread that is inside a discovery pass (and so possibly in
+    // a host's announcement callback).
+    static bool inDiscovery() { return discoveryDepth() > 0; }
+
+    // Marks a discovery pass on this thread while it lives.
+    struct Discovery
+    {
+        Discovery() { ++discoveryDepth(); }
+        ~Discovery() { --discoveryDepth(); }
+        Discovery(const Discovery &) = delete;
+        Discovery &operator=(const Discovery &) = delete;
+    };
     static bool onEventThread() { return eventThreadFlag(); }
     static void markEventThread() { eventThreadFlag() = true; }
 
 private:
     static int &depth()
+    {
+        static thread_local int value = 0;
+        return value;
+    }
+    static int &discoveryDepth()
     {
         static thread_local int value = 0;
         return value;

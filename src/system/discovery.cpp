@@ -1,5 +1,6 @@
 // Hub discovery and the host's views of the hub table.
 
+#include "system/callbackscope.h"
 #include "system/orvexsystem_p.h"
 
 #include <orvexsystem/hub.h>
@@ -111,6 +112,8 @@ void OrvexSystem::updateHubs()
     std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
     if (!wrapper)
         return;
+    std::lock_guard<std::mutex> pass(d->discoveryMutex);
+    CallbackScope::Discovery scope;
 
     QMap<HubHandle_t, Hub *> known;
     {
@@ -272,19 +275,14 @@ void appendDisplayInfo(const QList<Device *> &devices, QList<DeviceDisplayInfo> 
 } // namespace
 
 bool OrvexSystem::orvexDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
-                                       bool (TwoPointFourGHzHub::*read)(QList<Device *> *) const) const
+                                       Device::Type type) const
 {
     list.clear();
     // A handle reported again as another kind keeps its first hub object:
-    // only a 2.4 GHz hub object can answer.
+    // only a 2.4 GHz hub object can answer. The hub copies what the list
+    // shows under its own lock, so no device pointer is read here.
     auto *hub = dynamic_cast<TwoPointFourGHzHub *>(findHub(handle, true));
-    if (!hub)
-        return false;
-    QList<Device *> devices;
-    if (!(hub->*read)(&devices))
-        return false;
-    appendDisplayInfo(devices, list);
-    return true;
+    return hub && hub->readDeviceDisplayInfoList(type, &list);
 }
 
 bool OrvexSystem::legacyDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
@@ -304,19 +302,19 @@ bool OrvexSystem::legacyDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayI
 bool OrvexSystem::getOrvexExpressionDisplayInfoList(HubHandle_t handle,
                                                     QList<DeviceDisplayInfo> &list) const
 {
-    return orvexDisplayInfoList(handle, list, &TwoPointFourGHzHub::readOrvexexpressionList);
+    return orvexDisplayInfoList(handle, list, Device::Type_TwoPointFourGHzOrvexexpression);
 }
 
 bool OrvexSystem::getOrvexVoteDisplayInfoList(HubHandle_t handle,
                                               QList<DeviceDisplayInfo> &list) const
 {
-    return orvexDisplayInfoList(handle, list, &TwoPointFourGHzHub::readOrvexvoteList);
+    return orvexDisplayInfoList(handle, list, Device::Type_TwoPointFourGHzOrvexvote);
 }
 
 bool OrvexSystem::getOrvexSlateDisplayInfoList(HubHandle_t handle,
                                                QList<DeviceDisplayInfo> &list) const
 {
-    return orvexDisplayInfoList(handle, list, &TwoPointFourGHzHub::readOrvexSlateList);
+    return orvexDisplayInfoList(handle, list, Device::Type_TwoPointFourGHzOrvexSlate);
 }
 
 bool OrvexSystem::getLegacyVoteDisplayInfoList(HubHandle_t handle,

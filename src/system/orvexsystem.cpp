@@ -121,9 +121,11 @@ bool OrvexSystem::shutdown()
 {
     if (d->state.load() == 0)
         return true;
-    // Called from a driver callback or from the event thread, shutdown would
-    // wait for itself and delete the hub that the caller is still using.
-    if (CallbackScope::inDriverCallback() || CallbackScope::onEventThread())
+    // Called from a driver callback, from the event thread or from an
+    // announcement of discovery, shutdown would wait for itself and delete
+    // the hub that the caller is still using.
+    if (CallbackScope::inDriverCallback() || CallbackScope::onEventThread()
+        || CallbackScope::inDiscovery())
         return false;
 
     {

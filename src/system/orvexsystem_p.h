@@ -59,6 +59,10 @@ public:
     std::deque<OrvexSystem::AsEvent> eventQueue;
     bool stopEventThread = false;
 
+    // One discovery pass at a time: the one inside initialise() may meet the
+    // event thread's pass after an early plug-and-play notification.
+    std::mutex discoveryMutex;
+
     // The thread that called initialise(): every hub lives there.
     QThread *hostThread = nullptr;
 
