@@ -175,3 +175,49 @@ TEST_F(HubExchange, ConcurrentExchangesEachGetTheirOwnReply)
             seen.insert(n);
     EXPECT_EQ(seen.size(), 2 * perThread);
 }
+
+namespace {
+void countPen(Hub *, quint32, int, int, bool, bool, void *context)
+{
+    static_cast<std::atomic<int> *>(context)->fetch_add(1);
+}
+void countVote(Hub *, quint32, int, bool, void *context)
+{
+    static_cast<std::atomic<int> *>(context)->fetch_add(1);
+}
+} // namespace
+
+TEST_F(HubExchange, PacketThreadAndHostCallsShareNoUnguardedState)
+{
+    // The driver's thread decodes pens, touches and votes while the host
+    // replaces callbacks and session objects and runs touch queries; the
+    // sanitizers check every hand-over.
+    answerTouchQueries([](int) { return touchStatusPacket(5, 4); });
+    hub->setSessionState(TestHub::SessionState(9));
+    std::atomic<int> pens{0}, votes{0}, statuses{0};
+    std::atomic<bool> stop{false};
+    std::thread host([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            hub->setPenEventCallback(&countPen, &pens);
+            hub->setTouchStatusEventCallback(&onStatus, &statuses);
+            hub->setSession(new TestVoteSession(true, &countVote, &votes));
+            if (i % 8 == 0)
+                hub->getTouchStatus(nullptr, nullptr);
+            Hub::PenType type;
+            hub->getPenType(1, &type);
+        }
+    });
+    const QByteArray vote("\x05\x65\x07\x03\x00", 5);
+    for (int i = 0; i < 3000; ++i) {
+        driver.deliverLater(Handle, penPacket8(1 + i % 3, i, i, i & 1, false));
+        driver.deliverLater(Handle, vote);
+        if (i % 100 == 0) {
+            driver.deliverLater(Handle, touchStatusPacket(0, 4));
+            driver.deliverLater(Handle, touchPacket({{1, 2, 3, 4, true}}));
+        }
+    }
+    ASSERT_TRUE(driver.waitIdle(30000));
+    stop = true;
+    host.join();
+    EXPECT_GT(pens.load() + votes.load(), 0);
+}

@@ -208,8 +208,8 @@ TEST_F(HubPackets, RadioStateChangesCancelThenSchedule)
     EXPECT_EQ(rf(0x09, 0x11), (QList<int>{0, 3000}));
     EXPECT_EQ(rf(0x02, 0x01), (QList<int>{0}));
     EXPECT_EQ(rf(0x40, 0x02), (QList<int>{3000}));
-    EXPECT_EQ(rf(0x02, 0x09), (QList<int>{})); // 0x09 schedules only as the previous state
-    EXPECT_EQ(rf(0x10, 0x10), (QList<int>{}));
+    EXPECT_TRUE(rf(0x02, 0x09).isEmpty()); // 0x09 schedules only as the previous state
+    EXPECT_TRUE(rf(0x10, 0x10).isEmpty());
 }
 
 TEST_F(HubPackets, ReenumerationTimerRestartsCancelsAndFiresOnce)
@@ -222,10 +222,11 @@ TEST_F(HubPackets, ReenumerationTimerRestartsCancelsAndFiresOnce)
     EXPECT_TRUE(timer->isActive());
     EXPECT_GT(timer->remainingTime(), 2500);
 
-    // A second notice restarts the wait from the beginning.
-    ASSERT_TRUE(waitFor([&] { return timer->remainingTime() < 2900; }));
+    // A second notice restarts the wait from the beginning (a coarse timer
+    // may be off by 5%).
+    ASSERT_TRUE(waitFor([&] { return timer->remainingTime() < 2700; }));
     hub->processPacket(QByteArray("\x02\xA0", 2));
-    ASSERT_TRUE(waitFor([&] { return timer->remainingTime() > 2950; }));
+    ASSERT_TRUE(waitFor([&] { return timer->remainingTime() > 2800; }));
 
     // A cancel stops it.
     hub->processPacket(QByteArray("\x04\x56\x02\x01", 4));

@@ -141,7 +141,7 @@ private:
 class HubFixture : public ::testing::Test
 {
 protected:
-    static const int Handle = 7;
+    static constexpr int Handle = 7;
 
     void SetUp() override
     {
@@ -153,6 +153,9 @@ protected:
     void TearDown() override
     {
         driver.clearCallback(Handle);
+        // The hub is not in the system's table, yet it posts re-read events:
+        // the event thread is stopped before the hub goes.
+        system.shutdown();
         hub.reset();
     }
     static void deliver(int32_t, const uint8_t *data, uint32_t length, void *context)

@@ -278,9 +278,11 @@ void FakeDriver::clearCallback(int handle)
 
 void FakeDriver::setPnp(OrvexPnpCallback callback, void *context)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_pnp = callback;
-    m_pnpContext = context;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pnp = callback;
+        m_pnpContext = context;
+    }
 }
 
 // ---------------------------------------------------------------------------

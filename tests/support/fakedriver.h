@@ -10,6 +10,7 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>

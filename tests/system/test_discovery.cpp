@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
+#include <thread>
+
 using namespace Orvexsystem;
 using namespace OrvexTest;
 
@@ -256,4 +259,30 @@ TEST(Discovery, DriverVersionNeedsAnAttachedDevice)
     TestSystem system(driver);
     int major = 0, minor = 0, build = 0;
     EXPECT_FALSE(system.getDriverVersion(&major, &minor, &build));
+}
+
+TEST(Discovery, ANoticeDuringInitialiseDoesNotCreateAHubTwice)
+{
+    FakeDriver driver;
+    driver.setHubs({hubRecord(3, 1), hubRecord(3, 2)});
+    TestSystem system(driver);
+    std::mutex mutex;
+    QList<int> made;
+    system.hubFactory = [&](TestSystem *s, int, int handle, quint64 uid) -> Hub * {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            // The notice comes while initialise() is still discovering.
+            if (made.isEmpty())
+                driver.notifyPnp();
+            made << handle;
+        }
+        // A slow hub start widens the window in which the two passes meet.
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        return new RecordingHub(s, handle, uid);
+    };
+    ASSERT_TRUE(system.initialise());
+    ASSERT_TRUE(driver.waitIdle());
+    spinEvents(100);
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(made, QList<int>({1, 2}));
 }
