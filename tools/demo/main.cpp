@@ -1,5 +1,7 @@
 // A small host of the library, run against the simulated driver's default
-// classroom: it shows hubs as they are announced, a hub unplugged and
+// classroom: it shows hubs as they are announced, the 2.4 GHz hub's
+// registrations, a pen stroke and a two-finger touch from a board, the
+// board's touch status, a hub reset and a busy change, a hub unplugged and
 // plugged back, and a clean shutdown.
 
 #include <orvexsystem/orvexsystem.h>
@@ -8,6 +10,7 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QPoint>
 #include <QtCore/QTextStream>
 
 #include <cstdio>
@@ -53,6 +56,185 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs = 5000)
     return true;
 }
 
+QString hexUid(quint64 uid) { return QStringLiteral("0x%1").arg(uid, 8, 16, QLatin1Char('0')).toUpper().replace(QLatin1String("0X"), QLatin1String("0x")); }
+
+QString subTypeText(Device::SubType subType)
+{
+    switch (subType) {
+    case Device::SubType_Expression:
+        return QStringLiteral("expression");
+    case Device::SubType_Expression0C:
+        return QStringLiteral("expression 0C");
+    default:
+        return QStringLiteral("-");
+    }
+}
+
+QString deviceKind(Device *device)
+{
+    switch (device->type()) {
+    case Device::Type_TwoPointFourGHzOrvexvote:
+        return QStringLiteral("voting handset");
+    case Device::Type_TwoPointFourGHzOrvexexpression:
+        return QStringLiteral("expression handset");
+    case Device::Type_TwoPointFourGHzOrvexSlate:
+        return QStringLiteral("slate");
+    case Device::Type_PenExpression:
+        return QStringLiteral("pen expression");
+    default:
+        return QStringLiteral("device");
+    }
+}
+
+void showRegistrations(TwoPointFourGHzHub *hub)
+{
+    const TwoPointFourGHzHub::State state = hub->state();
+    out() << "2.4 GHz hub \"" << hub->name() << "\", state "
+          << (state == TwoPointFourGHzHub::State_Idle ? "idle" : state == TwoPointFourGHzHub::State_Busy ? "busy" : "unknown")
+          << Qt::endl;
+    InformationResponse info;
+    if (hub->getRegistrationInfo(&info))
+        out() << "  registered: " << info.handsetsInUse() << " of " << info.handsetCapacity()
+              << " handsets, " << info.slatesInUse() << " of " << info.slateCapacity() << " slates, "
+              << info.boardsInUse() << " of " << info.boardCapacity() << " boards" << Qt::endl;
+    QList<Device *> devices;
+    if (!hub->getCompleteDeviceList(&devices)) {
+        out() << "  devices could not be read: " << Hub::errorAsString(hub->getLastError()) << Qt::endl;
+        return;
+    }
+    for (Device *device : std::as_const(devices)) {
+        auto *rf = dynamic_cast<TwoPointFourGHzDevice *>(device);
+        out() << "  " << deviceKind(device).leftJustified(19) << device->name().leftJustified(15)
+              << hexUid(device->uid()) << "  " << (rf ? QString::fromLatin1(rf->hexId()) : QString())
+              << "  " << subTypeText(device->subType()) << Qt::endl;
+    }
+}
+
+// Draws pen positions (0..65535 each way) on a small text canvas.
+void drawCanvas(const QList<QPoint> &points, int minX, int maxX, int minY, int maxY)
+{
+    const int width = 48, height = 10;
+    QList<QString> rows(height, QString(width, QLatin1Char('.')));
+    for (const QPoint &p : points) {
+        const int cx = maxX > minX ? (p.x() - minX) * (width - 1) / (maxX - minX) : 0;
+        const int cy = maxY > minY ? (p.y() - minY) * (height - 1) / (maxY - minY) : 0;
+        rows[cy][cx] = QLatin1Char('#');
+    }
+    for (const QString &row : std::as_const(rows))
+        out() << "    " << row << Qt::endl;
+}
+
+const char *penEventText(Hub::PenEvent event)
+{
+    switch (event) {
+    case Hub::PenEvent_Move:
+        return "move";
+    case Hub::PenEvent_TipDown:
+        return "tip down";
+    case Hub::PenEvent_TipUp:
+        return "tip up";
+    case Hub::PenEvent_BarrelDown:
+        return "barrel down";
+    case Hub::PenEvent_BarrelUp:
+        return "barrel up";
+    default:
+        return "none";
+    }
+}
+
+void showBoard(QCoreApplication &app, Hub *hub)
+{
+    out() << "board on handle " << hub->handle() << ": touch "
+          << (hub->isTouchRunning() ? "running" : "not running") << ", "
+          << hub->getNumTouchesSupported() << " touches supported" << Qt::endl;
+
+    // A pen stroke: the reports arrive on the driver's thread and reach this
+    // thread through the signal's queued connection.
+    QList<QPoint> points;
+    int events = 0;
+    int minX = 65535, maxX = 0, minY = 65535, maxY = 0;
+    auto pen = QObject::connect(hub, &Hub::penEventReceived, &app,
+        [&](Hub *, Hub::PenEvent event, quint8 penId, int x, int y, bool tip, bool) {
+            ++events;
+            if (event != Hub::PenEvent_Move)
+                out() << "  pen " << penId << ' ' << penEventText(event) << " at (" << x << ", " << y << ")"
+                      << Qt::endl;
+            if (tip) {
+                points << QPoint(x, y);
+                minX = qMin(minX, x); maxX = qMax(maxX, x);
+                minY = qMin(minY, y); maxY = qMax(maxY, y);
+            }
+        });
+    const int strokePackets = 28;
+    orvexsim_start_pen_stream(hub->handle(), 1, 500, strokePackets);
+    waitUntil([&] { return events >= strokePackets; });
+    out() << "  " << events << " pen reports, " << points.size() << " with the tip down:" << Qt::endl;
+    if (!points.isEmpty())
+        drawCanvas(points, minX, maxX, minY, maxY);
+    QObject::disconnect(pen);
+
+    // Two fingers on the board.
+    bool touched = false;
+    auto touch = QObject::connect(hub, &Hub::touchEventReceived, &app,
+        [&](Hub *, QList<Hub::TouchInfo> touches) {
+            touched = true;
+            out() << "  touch report with " << touches.size() << " contacts:" << Qt::endl;
+            for (const Hub::TouchInfo &t : std::as_const(touches))
+                out() << "    contact " << t.nTouchId << " at (" << t.nX << ", " << t.nY << "), radius "
+                      << t.nRadius << (t.bStatus ? ", down" : ", up") << Qt::endl;
+        });
+    const OrvexSimTouch fingers[2] = {{1, 12000, 20000, 180, 1}, {2, 15500, 20400, 175, 1}};
+    orvexsim_inject_touch(hub->handle(), fingers, 2);
+    waitUntil([&] { return touched; });
+    QObject::disconnect(touch);
+
+    // The board reports a change of its touch status by itself.
+    bool statusSeen = false;
+    auto status = QObject::connect(hub, &Hub::touchStatusEventReceived, &app, [&](Hub *, bool running) {
+        statusSeen = true;
+        out() << "  touch status report: touch " << (running ? "running" : "stopped") << Qt::endl;
+    });
+    orvexsim_set_touch_status(hub->handle(), 0, 4, 1);
+    orvexsim_send_touch_status(hub->handle());
+    waitUntil([&] { return statusSeen; });
+    orvexsim_set_touch_status(hub->handle(), 5, 4, 1);
+    QObject::disconnect(status);
+}
+
+void showHubEvents(QCoreApplication &app, TwoPointFourGHzHub *hub)
+{
+    int busyReports = 0;
+    bool reset = false;
+    bool lowBattery = false;
+    auto busy = QObject::connect(hub, qOverload<Hub *, bool>(&TwoPointFourGHzHub::hubBusy), &app,
+                                 [&](Hub *, bool isBusy) {
+                                     ++busyReports;
+                                     out() << "  hub reports " << (isBusy ? "busy" : "idle") << Qt::endl;
+                                 });
+    auto resetConnection = QObject::connect(hub, &Hub::hubReset, &app, [&](Hub *) {
+        reset = true;
+        out() << "  hub reset: its device lists are read again when next asked for" << Qt::endl;
+    });
+    auto battery = QObject::connect(hub, &Hub::batteryLow, &app, [&](Hub *, quint32 uid) {
+        lowBattery = true;
+        out() << "  low battery in device " << hexUid(uid) << Qt::endl;
+    });
+    orvexsim_set_hub_busy(hub->handle(), 1);
+    waitUntil([&] { return busyReports == 1; });
+    orvexsim_set_hub_busy(hub->handle(), 0);
+    waitUntil([&] { return busyReports == 2; });
+    orvexsim_report_low_battery(hub->handle(), 0x06A10007);
+    waitUntil([&] { return lowBattery; });
+    orvexsim_reset_hub(hub->handle());
+    waitUntil([&] { return reset; });
+    QList<Device *> votes;
+    if (hub->getDeviceList(Device::Type_TwoPointFourGHzOrvexvote, &votes))
+        out() << "  after the reset the hub lists " << votes.size() << " voting handsets" << Qt::endl;
+    QObject::disconnect(busy);
+    QObject::disconnect(resetConnection);
+    QObject::disconnect(battery);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -87,6 +269,17 @@ int main(int argc, char **argv)
     QList<Hub *> hubs;
     system.getHubList(&hubs);
     out() << hubs.size() << " hub(s) connected" << Qt::endl;
+
+    for (Hub *hub : std::as_const(hubs))
+        if (auto *rf = dynamic_cast<TwoPointFourGHzHub *>(hub))
+            showRegistrations(rf);
+    for (Hub *hub : std::as_const(hubs))
+        showBoard(app, hub);
+    for (Hub *hub : std::as_const(hubs))
+        if (auto *rf = dynamic_cast<TwoPointFourGHzHub *>(hub)) {
+            out() << "events of the 2.4 GHz hub on handle " << rf->handle() << ':' << Qt::endl;
+            showHubEvents(app, rf);
+        }
 
     // Unplug the legacy hub and plug it back: the same object comes back.
     Hub *legacy = nullptr;
