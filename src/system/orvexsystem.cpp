@@ -12,6 +12,8 @@
 
 #include <boost/thread/thread.hpp>
 
+#include <algorithm>
+
 namespace Orvexsystem {
 
 namespace {
@@ -251,8 +253,9 @@ void OrvexSystem::handleEvent(const AsEvent &event)
     {
         // Only hubs of the current table: an event never reaches a hub that
         // shutdown() has deleted.
+        // Compared as a pointer: the hub may be one that is gone.
         std::lock_guard<std::mutex> lock(d->tableMutex);
-        if (d->hubs.value(event.hub->handle()) != event.hub)
+        if (std::find(d->hubs.cbegin(), d->hubs.cend(), event.hub) == d->hubs.cend())
             return;
     }
     switch (event.type) {

@@ -4,6 +4,7 @@
 #include "testhub.h"
 
 #include "hub/touchstatusresponse.h"
+#include "support/wait.h"
 
 #include <QtCore/QSet>
 
@@ -196,8 +197,9 @@ TEST_F(HubExchange, PacketThreadAndHostCallsShareNoUnguardedState)
     hub->setSessionState(TestHub::SessionState(9));
     std::atomic<int> pens{0}, votes{0}, statuses{0};
     std::atomic<bool> stop{false};
+    std::atomic<int> rounds{0};
     std::thread host([&] {
-        for (int i = 0; !stop.load(); ++i) {
+        for (int i = 0; !stop.load(); ++i, ++rounds) {
             hub->setPenEventCallback(&countPen, &pens);
             hub->setTouchStatusEventCallback(&onStatus, &statuses);
             hub->setSession(new TestVoteSession(true, &countVote, &votes));
@@ -207,8 +209,14 @@ TEST_F(HubExchange, PacketThreadAndHostCallsShareNoUnguardedState)
             hub->getPenType(1, &type);
         }
     });
+    // Packets flow only once the host is busy, in waves so that the two
+    // overlap for the whole test.
+    EXPECT_TRUE(waitFor([&] { return rounds.load() > 0; }));
     const QByteArray vote("\x05\x65\x07\x03\x00", 5);
     for (int i = 0; i < 3000; ++i) {
+        if (i % 300 == 0) {
+            driver.waitIdle(30000);
+        }
         driver.deliverLater(Handle, penPacket8(1 + i % 3, i, i, i & 1, false));
         driver.deliverLater(Handle, vote);
         if (i % 100 == 0) {
@@ -216,8 +224,10 @@ TEST_F(HubExchange, PacketThreadAndHostCallsShareNoUnguardedState)
             driver.deliverLater(Handle, touchPacket({{1, 2, 3, 4, true}}));
         }
     }
-    ASSERT_TRUE(driver.waitIdle(30000));
+    const bool idle = driver.waitIdle(30000);
     stop = true;
     host.join();
-    EXPECT_GT(pens.load() + votes.load(), 0);
+    ASSERT_TRUE(idle);
+    EXPECT_EQ(pens.load(), 3000);
+    EXPECT_EQ(votes.load(), 3000);
 }
