@@ -75,7 +75,9 @@ public:
     virtual int32_t sendTouchPacketToSystem(int32_t handle, uint8_t length,
                                             const uint8_t *data) = 0;
 
-    // True when the driver module is loaded.
+    // True when the driver module is loaded: the binding is usable. A
+    // binding that answers false makes OrvexSystem report
+    // Error_DriverNotInstalled.
     virtual bool isLoaded() const = 0;
 };
 

@@ -64,7 +64,8 @@ public:
     Q_ENUM(Error)
 
     enum Type { Type_Legacy = 1, Type_TwoPointFourGHz = 2 };
-    enum ConnectionType { ConnectionType_Serial = 1, ConnectionType_Usb = 2 };
+    // Fixed to int: a legacy hub keeps whatever value the driver reported.
+    enum ConnectionType : int { ConnectionType_Serial = 1, ConnectionType_Usb = 2 };
 
     enum PenEvent {
         PenEvent_None = 0,

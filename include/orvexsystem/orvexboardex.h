@@ -93,6 +93,10 @@ int32_t orvexGetCalibrationPoints(intptr_t a, intptr_t b, intptr_t c);
 int32_t orvexGetHIDCoordinateReportMode(int32_t handle);
 int32_t orvexSetHIDCoordinateReportMode(int32_t handle, int32_t mode);
 int32_t orvexLibraryVersionNumber(intptr_t a, intptr_t b, intptr_t c, intptr_t d);
+/* The driver's lock, taken and released by one thread around a run of
+ * commands. It excludes other callers of orvexLock only: writes and queries
+ * from other threads must not wait for it, since the library may hold its
+ * own per-hub locks while it writes. */
 int32_t orvexLock(void);
 int32_t orvexUnlock(void);
 int32_t orvexSerialGetConnected(intptr_t a);

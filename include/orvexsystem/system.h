@@ -33,8 +33,11 @@ class TwoPointFourGHzHub;
 //   re-enumeration after a hub's registrations change) and queued slots.
 // - Packet reports (pen, touch, votes, ...) arrive on the driver's thread.
 // - shutdown() deletes every hub: finish the calls that use a hub (hub
-//   operations, the display lists) before it. getHubList() and the
-//   information maps may be called at any time.
+//   operations, the display lists) before it, and call it on the thread
+//   that called initialise(), where the hubs' timers run. getHubList() and
+//   the information maps may be called at any time.
+// - Destroying the system (at process exit) shuts it down first if the host
+//   did not, so that the driver never calls into a destroyed object.
 // - Do not call initialise() or shutdown() from a callback or a slot that
 //   the library invokes on its event thread or on the driver's thread:
 //   shutdown() refuses (false) there, as it would wait for itself.

@@ -85,9 +85,15 @@ AbstractHardwareWrapper *OrvexSystem::createWrapper() { return new OrvexWrapper;
 
 bool OrvexSystem::initialiseOrvexWrapper()
 {
-    if (!d->wrapperCreated.exchange(true))
-        d->setWrapper(std::shared_ptr<AbstractHardwareWrapper>(createWrapper()));
-    std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
+    std::shared_ptr<AbstractHardwareWrapper> wrapper;
+    {
+        std::lock_guard<std::mutex> lock(d->wrapperMutex);
+        if (!d->wrapperCreated) {
+            d->wrapperCreated = true;
+            d->setWrapper(std::shared_ptr<AbstractHardwareWrapper>(createWrapper()));
+        }
+        wrapper = d->wrapper();
+    }
     if (wrapper && wrapper->isLoaded())
         return true;
     recordError(Error_DriverNotInstalled);
@@ -104,6 +110,8 @@ bool OrvexSystem::initialise()
     {
         std::lock_guard<std::mutex> lock(d->eventMutex);
         d->stopEventThread = false;
+        // Nothing of an earlier run is handled in this one.
+        d->eventQueue.clear();
     }
     if (!eventThreadRunning())
         eventThread() = boost::thread([this] { orvexsystemEventHandler(); });
@@ -174,8 +182,11 @@ bool OrvexSystem::shutdown()
     }
     qDeleteAll(hubs);
 
-    d->setWrapper(nullptr);
-    d->wrapperCreated.store(false);
+    {
+        std::lock_guard<std::mutex> lock(d->wrapperMutex);
+        d->setWrapper(nullptr);
+        d->wrapperCreated = false;
+    }
     wrapper.reset();
     d->currentSession.store(0);
     return true;
@@ -202,6 +213,10 @@ void OrvexSystem::setHubConnectedCallback(HubConnectedCallback callback, void *c
 
 void OrvexSystem::asPostEvent(const AsEvent &event)
 {
+    // A hub's event outside an initialised run would reach a hub that
+    // shutdown() deletes.
+    if (event.hub && d->state.load() != 1)
+        return;
     std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
     if (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime))
         return;
@@ -214,11 +229,12 @@ void OrvexSystem::pnpCallback(void *context)
 {
     auto *self = static_cast<OrvexSystem *>(context);
     CallbackScope scope(*self->d);
-    if (self->d->state.load() != 1)
-        return;
     if (std::shared_ptr<AbstractHardwareWrapper> wrapper = self->d->wrapper())
         wrapper->initialise();
-    self->asPostEvent(AsEvent{0, QByteArray(), nullptr});
+    // A notice before initialise() has finished needs no pass of its own:
+    // the pass inside initialise() follows it.
+    if (self->d->state.load() == 1)
+        self->asPostEvent(AsEvent{0, QByteArray(), nullptr});
 }
 
 void OrvexSystem::orvexsystemEventHandler()

@@ -30,9 +30,11 @@ public:
     std::atomic<int> state{0};
     std::atomic<int> currentSession{0};
     std::atomic<OrvexSystem::Error> lastError{OrvexSystem::Error_Failed};
-    // Set once a binding was created, also when it failed to load: such a
+    // Guards the creation and the release of the binding. wrapperCreated is
+    // set once a binding was created, also when it failed to load: such a
     // binding is not created again.
-    std::atomic<bool> wrapperCreated{false};
+    std::mutex wrapperMutex;
+    bool wrapperCreated = false;
 
     std::mutex callbackMutex;
     OrvexSystem::HubConnectedCallback hubConnectedCallback = nullptr;
