@@ -418,6 +418,8 @@ protected:
 private Q_SLOTS:
     void onReenumerateAfterTimeout(int nTimeout);
     void reenumerateDevices();
+    void recordReenumerateRequest(int nTimeout);
+    void applyReenumerateRequest();
 
 private:
     template <class Fn>
@@ -433,6 +435,8 @@ private:
     CallbackSlot<Fn> loadCallback(const CallbackSlot<Fn> &slot) const;
 
     std::atomic<int> m_nNumTouchesSupported;
+    // The latest re-enumeration request, for the hub's own thread.
+    std::atomic<int> m_nReenumerateRequest{0};
     QTimer *m_pReenumerateTimer;
     mutable std::mutex m_callbackMutex;
     CallbackSlot<PinNamingCallback> m_pinNamingCallback;

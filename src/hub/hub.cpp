@@ -69,9 +69,14 @@ Hub::Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int versi
 
     addResponseHandler<TouchStatusResponse>();
 
-    // Queued even when emitted in the hub's own thread: the timer is only
-    // ever touched there, later, from the event loop.
-    connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::onReenumerateAfterTimeout,
+    // The timer is only ever touched in the hub's own thread, later, from its
+    // event loop, even when the request is made there. The request's value
+    // goes through an atomic, taken on the emitting thread, rather than as
+    // an argument of the queued call: thread checkers cannot see Qt's own
+    // hand-over of queued arguments.
+    connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::recordReenumerateRequest,
+            Qt::DirectConnection);
+    connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::applyReenumerateRequest,
             Qt::QueuedConnection);
 }
 
@@ -364,6 +369,18 @@ void Hub::RFChangeStatePacketReceived(const QByteArray &packet)
 void Hub::reenumerateDevicesReceived()
 {
     Q_EMIT reenumerateAfterTimeout(ReenumerateDelayMs);
+}
+
+void Hub::recordReenumerateRequest(int nTimeout)
+{
+    m_nReenumerateRequest.store(nTimeout);
+}
+
+void Hub::applyReenumerateRequest()
+{
+    // Requests that came in before this one ran are applied as their latest:
+    // the timer ends in the state the last request asks for.
+    onReenumerateAfterTimeout(m_nReenumerateRequest.load());
 }
 
 void Hub::onReenumerateAfterTimeout(int nTimeout)
