@@ -2,7 +2,7 @@
 // discovery pass and the driver-version query must take any of them.
 
 #include "support/fakedriver.h"
-#include "support/recordinghub.h"
+#include "support/testhub.h"
 
 #include <QtCore/QCoreApplication>
 
@@ -10,19 +10,19 @@
 
 using namespace OrvexTest;
 
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    new QCoreApplication(*argc, *argv);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_device_record";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
     static FakeDriver driver;
     static TestSystem *system = [] {
         auto *s = new TestSystem(driver);
         s->hubFactory = [](TestSystem *sys, int kind, int handle, quint64 uid) -> Orvexsystem::Hub * {
-            if (kind < 1 || kind > 4)
-                return nullptr;
-            return new RecordingHub(sys, handle, uid);
+            return kind < 1 || kind > 4 ? nullptr : new TestHub(sys, handle, uid, false);
         };
         s->initialise();
         return s;

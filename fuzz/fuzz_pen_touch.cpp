@@ -4,10 +4,9 @@
 // The first input byte chooses the hub and its session state; the rest is
 // the packet.
 
-#include "hub/hub_p.h"
-#include "hub/pendecoder.h"
 #include "hub/touchstatusresponse.h"
 #include "sessions/orvexsession.h"
+#include "support/testhub.h"
 
 #include <orvexsystem/legacyhub.h>
 #include <orvexsystem/system.h>
@@ -18,6 +17,7 @@
 #include <cstdint>
 
 using namespace Orvexsystem;
+using OrvexTest::TestHub;
 
 namespace {
 
@@ -27,57 +27,6 @@ class FuzzSystem : public OrvexSystem
 {
 public:
     FuzzSystem() = default;
-};
-
-// A hub with the 8-byte pen form, as the 2.4 GHz hubs have.
-class FuzzHub : public Hub
-{
-public:
-    explicit FuzzHub(OrvexSystem *system) : Hub(system, 1, 1, true, 900) { createPenStates(); }
-
-    using Hub::getTouchData;
-    using Hub::responseHandler;
-    using Hub::setCurrentResponseHandler;
-    using Hub::setSession;
-    using Hub::setSessionState;
-    using Hub::SessionState;
-
-    bool isHubBusy() override { return false; }
-    bool hasQX5Board() const override { return false; }
-    bool supportsRegistration() const override { return false; }
-    int penCount() const override { return 1; }
-    Type type() override { return Type_TwoPointFourGHz; }
-    bool getDeviceCount(Device::Type, int *) override { return false; }
-    bool getDeviceList(Device::Type, QList<Device *> *) override { return false; }
-    bool getCompleteDeviceList(QList<Device *> *) override { return false; }
-    void readRegisteredDevicesLists() override {}
-    unsigned int getDeviceId(unsigned int address) override { return address; }
-
-protected:
-    bool isPenPacket(const QByteArray &packet) override { return PenPacket8::isPenPacket(packet); }
-    void getPenData(const QByteArray &packet, quint8 &penId, int &x, int &y, bool &tip,
-                    bool &barrel, bool &proximity) override
-    {
-        PenSample s;
-        PenPacket8::decode(packet, s);
-        penId = s.penId;
-        x = s.x;
-        y = s.y;
-        tip = s.tip;
-        barrel = s.barrel;
-        proximity = s.proximity;
-    }
-    bool isTouchSupported() override { return true; }
-    bool processPinNamingSessionResponse(const QByteArray &packet, quint32 &uid,
-                                         QString &response) override
-    {
-        if (packet.size() < 3)
-            return false;
-        uid = quint8(packet.at(2));
-        response = QString::fromLatin1(packet.mid(3));
-        return true;
-    }
-    bool setHubBusyCallback(HubBusyCallback, void *) override { return false; }
 };
 
 // Accepts any packet of at least 3 bytes as a vote.
@@ -138,7 +87,8 @@ void onVote(Hub *, quint32 id, int vote, bool low, void *)
 struct World
 {
     FuzzSystem system;
-    FuzzHub rf{&system};
+    // A hub with the 8-byte pen form, as the 2.4 GHz hubs have.
+    TestHub rf{&system, 1, 1};
     LegacyAccess serial{&system, 2, 2, true, true, Hub::ConnectionType_Serial, 900};
     LegacyAccess usb{&system, 3, 3, true, false, Hub::ConnectionType_Usb, 900};
 
@@ -191,11 +141,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     g_world->usb.getPenData(packet, penId, x, y, tip, barrel, proximity);
 
     // The whole classification, in the session states that change it.
-    static const FuzzHub::SessionState states[] = {FuzzHub::SessionState(0),
-                                                   FuzzHub::SessionState(9),
-                                                   FuzzHub::SessionState(17),
-                                                   FuzzHub::SessionState(21)};
-    FuzzHub &rf = g_world->rf;
+    static const TestHub::SessionState states[] = {TestHub::SessionState(0),
+                                                   TestHub::SessionState(9),
+                                                   TestHub::SessionState(17),
+                                                   TestHub::SessionState(21)};
+    TestHub &rf = g_world->rf;
     rf.setSessionState(states[selector & 3]);
     rf.setCurrentResponseHandler((selector & 4) ? rf.responseHandler<TouchStatusResponse>()
                                                 : nullptr);

@@ -80,12 +80,14 @@ void noBattery(Hub *, quint32, void *) {}
 
 } // namespace
 
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
+{
+    new QCoreApplication(*argc, *argv);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static int argc = 1;
-    static char name[] = "fuzz_rfhub_packet";
-    static char *argv[] = {name, nullptr};
-    static QCoreApplication *app = new QCoreApplication(argc, argv);
     static FuzzHub *hub = [] {
         auto *h = new FuzzHub();
         h->setHubBusyCallback(noBusy, nullptr);
@@ -112,6 +114,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     hub->getDeviceId(packet.isEmpty() ? 0u : quint8(packet.at(0)));
     // Queued re-enumeration requests pile up without an event loop.
     if (++iterations % 256 == 0)
-        app->processEvents();
+        QCoreApplication::processEvents();
     return 0;
 }

@@ -1,7 +1,7 @@
-// Hub identity, errors, range checks, callbacks and the defaults of the
-// operations a hub kind may leave unsupported.
+// Hub errors, range checks, callbacks and the defaults of the operations a
+// hub kind may leave unsupported.
 
-#include "testhub.h"
+#include "hubfixture.h"
 
 #include <QtCore/QMetaType>
 
@@ -10,17 +10,9 @@ using namespace OrvexTest;
 
 using HubBase = HubFixture;
 
-TEST_F(HubBase, NewHubReportsFailedAndKeepsTheLatestError)
+TEST_F(HubBase, RangeChecksAcceptTheirBoundsAndRecordOnlyFailures)
 {
-    EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
-    EXPECT_FALSE(hub->isValidLikertScaleValue(3));
-    EXPECT_TRUE(hub->isValidLikertScaleValue(4)); // a success leaves the error in place
-    EXPECT_EQ(hub->getLastError(), Hub::Error_ScaleValueNotWithinTheRange);
-    EXPECT_EQ(hub->handle(), hub->getInstance());
-}
-
-TEST_F(HubBase, RangeChecksAcceptTheirBoundsAndRecordTheirOwnError)
-{
+    EXPECT_EQ(hub->getLastError(), Hub::Error_Failed) << "a new hub";
     struct Case
     {
         bool (Hub::*check)(int);
@@ -38,7 +30,7 @@ TEST_F(HubBase, RangeChecksAcceptTheirBoundsAndRecordTheirOwnError)
         hub->recordError(Hub::Error_Failed);
         EXPECT_TRUE((hub.get()->*c.check)(c.low));
         EXPECT_TRUE((hub.get()->*c.check)(c.high));
-        EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
+        EXPECT_EQ(hub->getLastError(), Hub::Error_Failed) << "a success leaves the error in place";
         EXPECT_FALSE((hub.get()->*c.check)(c.low - 1));
         EXPECT_EQ(hub->getLastError(), c.error);
         hub->recordError(Hub::Error_Failed);
@@ -47,18 +39,23 @@ TEST_F(HubBase, RangeChecksAcceptTheirBoundsAndRecordTheirOwnError)
     }
 }
 
-TEST(HubErrors, NamesComeFromTheMetaObject)
+TEST(HubMeta, ErrorNamesAndQueuedSignalTypes)
 {
-    EXPECT_EQ(Hub::errorAsString(Hub::Error_Busy), "Error_Busy");
     EXPECT_EQ(Hub::errorAsString(Hub::Error_CannotStartSessionBecauseCurrentlyInSession),
               "Error_CannotStartSessionBecauseCurrentlyInSession");
     EXPECT_EQ(Hub::errorAsString(Hub::Error(16)), QString());
+    FakeDriver driver;
+    TestSystem system(driver);
+    TestHub hub(&system, 1);
+    for (const char *name : {"Orvexsystem::Hub::YesNoResponse", "Orvexsystem::Hub::TrueFalseResponse",
+                             "Orvexsystem::Hub::PenEvent", "Orvexsystem::Device::SubType",
+                             "QList<Orvexsystem::Hub::TouchInfo>"})
+        EXPECT_TRUE(QMetaType::fromName(name).isValid()) << name;
 }
 
-TEST_F(HubBase, UnsupportedOperationsRecordNotSupportedOrNothing)
+TEST_F(HubBase, UnsupportedOperationsAndSendFailuresRecordTheirErrors)
 {
-    EXPECT_FALSE(hub->startMessageSession(1, QStringLiteral("q"), TimeUnit_Seconds, 1, nullptr,
-                                          nullptr));
+    EXPECT_FALSE(hub->startMessageSession(1, QStringLiteral("q"), TimeUnit_Seconds, 1, nullptr, nullptr));
     EXPECT_EQ(hub->getLastError(), Hub::Error_NotSupported);
     hub->recordError(Hub::Error_Failed);
     EXPECT_FALSE(hub->sendGenericAsyncMessage(1, "x"));
@@ -69,18 +66,15 @@ TEST_F(HubBase, UnsupportedOperationsRecordNotSupportedOrNothing)
     EXPECT_FALSE(hub->asyncIsReadyToReceive(1));
     EXPECT_EQ(hub->enhancedQuestionSession(), nullptr);
     EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
-    EXPECT_EQ(hub->connectionType(), Hub::ConnectionType_Usb);
+
+    driver.setWriteResult(-1);
+    EXPECT_FALSE(hub->setPenType(1, Hub::PenType_Normal));
+    EXPECT_EQ(hub->getLastError(), Hub::Error_CommsFailure);
 }
 
 namespace {
-void penA(Hub *, quint32, int, int, bool, bool, void *context)
-{
-    *static_cast<char *>(context) = 'A';
-}
-void penB(Hub *, quint32, int, int, bool, bool, void *context)
-{
-    *static_cast<char *>(context) = 'B';
-}
+void penA(Hub *, quint32, int, int, bool, bool, void *context) { *static_cast<char *>(context) = 'A'; }
+void penB(Hub *, quint32, int, int, bool, bool, void *context) { *static_cast<char *>(context) = 'B'; }
 } // namespace
 
 TEST_F(HubBase, NullCallbackIsRefusedAndKeepsTheEarlierOne)
@@ -95,23 +89,4 @@ TEST_F(HubBase, NullCallbackIsRefusedAndKeepsTheEarlierOne)
     EXPECT_TRUE(hub->setPenEventCallback(&penB, &seen));
     hub->processPacket(penPacket8(1, 1, 1, false, false));
     EXPECT_EQ(seen, 'B');
-}
-
-TEST_F(HubBase, SendFailureRecordsCommsFailure)
-{
-    driver.setWriteResult(-1);
-    EXPECT_FALSE(hub->setPenType(1, Hub::PenType_Normal));
-    EXPECT_EQ(hub->getLastError(), Hub::Error_CommsFailure);
-}
-
-TEST(HubMetaTypes, QueuedSignalTypesAreRegisteredByName)
-{
-    FakeDriver driver;
-    TestSystem system(driver);
-    TestHub hub(&system, 1);
-    for (const char *name :
-         {"Orvexsystem::Hub::YesNoResponse", "Orvexsystem::Hub::TrueFalseResponse",
-          "Orvexsystem::Hub::PenEvent", "Orvexsystem::Device::SubType",
-          "QList<Orvexsystem::Hub::TouchInfo>"})
-        EXPECT_TRUE(QMetaType::fromName(name).isValid()) << name;
 }

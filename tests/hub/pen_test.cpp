@@ -1,7 +1,7 @@
 // Pen decoders of both forms, the legacy hub's pens end to end, pen
 // commands, the driver-kept settings and touch data sent to the system.
 
-#include "testhub.h"
+#include "hubfixture.h"
 
 #include "hub/pendecoder.h"
 
@@ -10,7 +10,7 @@
 using namespace Orvexsystem;
 using namespace OrvexTest;
 
-TEST(PenDecoders, EightByteForm)
+TEST(PenDecoders, EightByteAndSerialForms)
 {
     QByteArray p = penPacket8(0, 0x1234, 0xABCD, false, false);
     p[7] = 0x0B; // tip, barrel, no proximity, pen 1
@@ -30,13 +30,10 @@ TEST(PenDecoders, EightByteForm)
     wrongLength[0] = 9;
     EXPECT_FALSE(PenPacket8::isPenPacket(wrongLength));
     EXPECT_FALSE(PenPacket8::decode(p.left(3), s));
-}
 
-TEST(PenDecoders, SerialFormSpreadsCoordinatesOverSevenBitBytes)
-{
-    const QByteArray p = penPacketSerial(3, 0xC0FF, 0x8001, 1);
+    // The serial form spreads coordinates over seven-bit bytes.
+    p = penPacketSerial(3, 0xC0FF, 0x8001, 1);
     ASSERT_TRUE(PenPacketSerial::isPenPacket(p));
-    PenSample s;
     ASSERT_TRUE(PenPacketSerial::decode(p, s));
     EXPECT_EQ(s.penId, 3);
     EXPECT_EQ(s.x, 0xC0FF);
@@ -78,13 +75,9 @@ public:
     using LegacyHub::isTouchSupported;
 };
 
-struct PenCalls
-{
-    QList<QList<int>> calls;
-};
 void onPen(Hub *, quint32 pen, int x, int y, bool tip, bool barrel, void *context)
 {
-    static_cast<PenCalls *>(context)->calls.append({int(pen), x, y, tip, barrel});
+    static_cast<QList<QList<int>> *>(context)->append({int(pen), x, y, tip, barrel});
 }
 
 Hub *onlyHub(TestSystem &system)
@@ -125,7 +118,7 @@ TEST(LegacyHubPens, EachConnectionRecognisesOnlyItsOwnForm)
     EXPECT_EQ(serial.type(), Hub::Type_Legacy);
 }
 
-TEST(LegacyHubPens, ConstructionSendsEachPensCommandsInOrder)
+TEST(LegacyHubPens, ConstructionSendsEachPensCommandsInOrderAndSerialReportsReachTheHost)
 {
     FakeDriver driver;
     driver.setHubs({{1, 1, 900, 4, 77, QString()}});
@@ -158,42 +151,27 @@ TEST(LegacyHubPens, ConstructionSendsEachPensCommandsInOrder)
     type = Hub::PenType_Alternate;
     hub->getPenType(4, &type);
     EXPECT_EQ(type, Hub::PenType_Alternate);
-}
 
-TEST(LegacyHubPens, SerialPenReportsReachTheHostThroughTheSystem)
-{
-    FakeDriver driver;
-    driver.setHubs({{1, 1, 900, 4, 77, QString()}});
-    TestSystem system(driver);
-    ASSERT_TRUE(system.initialise());
-    Hub *hub = onlyHub(system);
-    ASSERT_NE(hub, nullptr);
-    PenCalls calls;
+    QList<QList<int>> calls;
     ASSERT_TRUE(hub->setPenEventCallback(&onPen, &calls));
     driver.deliverNow(4, penPacketSerial(2, 40000, 123, 0));
     driver.deliverNow(4, penPacketSerial(2, 40001, 124, 1));
     driver.deliverNow(4, penPacketSerial(5, 1, 1, 1)); // pen 5 has no state
     driver.deliverNow(4, penPacket8(1, 1, 1, true, false)); // not this hub's form
-    EXPECT_EQ(calls.calls, (QList<QList<int>>{{2, 40000, 123, 0, 0}, {2, 40001, 124, 1, 0}}));
-}
-
-TEST(PenCommands, CharactersOfTypeModeAndPen)
-{
-    FakeDriver driver;
-    TestSystem system(driver);
-    ASSERT_TRUE(system.initialise());
-    TestHub hub(&system, 7);
-    driver.clearLog();
-    hub.setPenType(2, Hub::PenType_Alternate);
-    hub.setPenType(5, Hub::PenType_Alternate); // unknown pen: pen character 1
-    hub.setPenType(3, Hub::PenType(1234));     // unknown type: type character 0
-    hub.setPenHardwareMode(2, Hub::PenHardwareMode_2);
-    hub.setPenHardwareMode(0, Hub::PenHardwareMode(42));
-    EXPECT_EQ(driver.writes(7),
-              (QList<QByteArray>{":PK12\r", ":PK11\r", ":PK03\r", ":PN22\r", ":PN10\r"}));
+    EXPECT_EQ(calls, (QList<QList<int>>{{2, 40000, 123, 0, 0}, {2, 40001, 124, 1, 0}}));
 }
 
 using DriverSettings = HubFixture;
+
+TEST_F(DriverSettings, PenCommandCharactersOfTypeModeAndPen)
+{
+    hub->setPenType(2, Hub::PenType_Alternate);
+    hub->setPenType(5, Hub::PenType_Alternate); // unknown pen: pen character 1
+    hub->setPenType(3, Hub::PenType(1234));     // unknown type: type character 0
+    hub->setPenHardwareMode(2, Hub::PenHardwareMode_2);
+    hub->setPenHardwareMode(0, Hub::PenHardwareMode(42));
+    EXPECT_EQ(driver.writes(7), (QList<QByteArray>{":PK12\r", ":PK11\r", ":PK03\r", ":PN22\r", ":PN10\r"}));
+}
 
 TEST_F(DriverSettings, ReportModesMapOntoTheDriversBytes)
 {

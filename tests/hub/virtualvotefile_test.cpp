@@ -1,7 +1,10 @@
 // The machine-wide virtual-vote file: location, format, and files that are
 // malformed, truncated or hostile.
 
-#include "testhub.h"
+#include "support/fakedriver.h"
+#include "support/testhub.h"
+
+#include <gtest/gtest.h>
 
 #include "hub/virtualvotefile.h"
 #include "platform/platform.h"
@@ -82,7 +85,7 @@ TEST(VirtualVoteFile, HeaderIsCheckedFieldByField)
     EXPECT_TRUE(ok);
 }
 
-TEST(VirtualVoteFile, CountsThatDisagreeWithTheFile)
+TEST(VirtualVoteFile, CountsThatDisagreeWithTheFileAndTruncatedRecords)
 {
     VirtualVoteHeader header;
     bool ok = false;
@@ -94,10 +97,8 @@ TEST(VirtualVoteFile, CountsThatDisagreeWithTheFile)
     header.count = 0x7FFFFFFF; // far more than present: those present
     EXPECT_EQ(readBytes(virtualVoteFileBytes({desk, door}, header), &ok).size(), 2);
     EXPECT_TRUE(ok);
-}
 
-TEST(VirtualVoteFile, TruncatedRecordsAreDroppedWholeRecordsKept)
-{
+    // Truncated records are dropped, whole records kept.
     const QByteArray whole = virtualVoteFileBytes({desk, door});
     const int firstEnd = VirtualVoteFile::HeaderLength + VirtualVoteFile::RecordFixedLength + 4;
     for (int n = firstEnd; n < whole.size(); ++n)

@@ -94,7 +94,7 @@ protected:
 
 } // namespace
 
-TEST_F(SimRfHub, ConnectingReadsEveryListAndTheBoard)
+TEST_F(SimRfHub, ConnectingReadsEveryListThenCountsStateAndNameAreAsked)
 {
     EXPECT_EQ(startingWith(writesOf(1), ":GR"),
               QList<QByteArray>({":GR06\r", ":GR09\r", ":GR07\r", ":GR0d\r", ":GR08\r"}));
@@ -123,10 +123,8 @@ TEST_F(SimRfHub, ConnectingReadsEveryListAndTheBoard)
     hub->readDeviceDisplayInfoList(Expressions, &infos);
     ASSERT_EQ(infos.size(), 8);
     EXPECT_EQ(infos[7].subType, Device::SubType_Expression0C);
-}
 
-TEST_F(SimRfHub, CountsStateNameAndRegistrationInformation)
-{
+    // Counts are asked for every time.
     orvexsim_clear_writes(1);
     EXPECT_EQ(hub->orvexvoteCount(), 32);
     EXPECT_EQ(hub->orvexexpressionCount(), 8);
@@ -232,24 +230,7 @@ TEST_F(SimRfHub, ClearsRereadTheirListsOnly)
     EXPECT_EQ(hub->getLastError(), Hub::Error_CommsFailure);
 }
 
-TEST_F(SimRfHub, AResetWhileTheHubClearsIsPartOfTheClear)
-{
-    std::atomic<int> resets{0};
-    QObject::connect(hub, &Hub::hubReset, [&](Hub *) { resets.fetch_add(1); });
-    std::thread clearing([&] { EXPECT_TRUE(hub->clearHubOfBoards(nullptr)); });
-    // The hub takes its flash time to answer; the reset arrives meanwhile.
-    ASSERT_GE(orvexsim_wait_for_command(1, ":CS08", 5000), 0);
-    fromHub({0x03, 0xA0, 0x00});
-    clearing.join();
-    EXPECT_EQ(resets.load(), 0);
-    EXPECT_EQ(held(Votes).size(), 32);
-    EXPECT_EQ(hub->penCount(), 2);
-    fromHub({0x03, 0xA0, 0x00});
-    EXPECT_EQ(resets.load(), 1);
-    EXPECT_TRUE(held(Votes).isEmpty());
-}
-
-TEST_F(SimRfHub, ResetKeepsHostPointersUntilTheListIsReadAgain)
+TEST_F(SimRfHub, AResetDuringAClearIsPartOfItAnyOtherEmptiesTheListsButKeepsHostPointers)
 {
     QList<Device *> before;
     ASSERT_TRUE(hub->getDeviceList(Votes, &before));
@@ -258,6 +239,15 @@ TEST_F(SimRfHub, ResetKeepsHostPointersUntilTheListIsReadAgain)
         EXPECT_EQ(h, hub);
         resets.fetch_add(1);
     });
+    std::thread clearing([&] { EXPECT_TRUE(hub->clearHubOfBoards(nullptr)); });
+    // The hub takes its flash time to answer; the reset arrives meanwhile.
+    ASSERT_GE(orvexsim_wait_for_command(1, ":CS08", 5000), 0);
+    fromHub({0x03, 0xA0, 0x00});
+    clearing.join();
+    EXPECT_EQ(resets.load(), 0);
+    EXPECT_EQ(held(Votes).size(), 32);
+    EXPECT_EQ(hub->penCount(), 2);
+
     ASSERT_EQ(orvexsim_reset_hub(1), 0);
     ASSERT_TRUE(waitFor([&] { return resets.load() == 1; }));
     EXPECT_TRUE(held(Votes).isEmpty() && held(Slates).isEmpty());

@@ -3,6 +3,8 @@
 #ifndef ORVEX_TESTS_SIM_SIMTEST_H
 #define ORVEX_TESTS_SIM_SIMTEST_H
 
+#include "support/wait.h"
+
 #include <gtest/gtest.h>
 
 #include <orvexsim.h>
@@ -18,6 +20,8 @@
 #include <vector>
 
 namespace SimTest {
+
+using OrvexTest::Gate;
 
 using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;

@@ -2,30 +2,25 @@
 // touch status and the recorded pen commands.
 #include "simtest.h"
 
+#include "hub/pendecoder.h"
+
 using namespace SimTest;
 
 namespace {
 
-struct Pen {
-  int id, x, y;
-  bool tip, barrel, proximity;
-};
-
-Pen decodePen8(const Bytes &b) {
-  EXPECT_EQ(b.size(), 8u);
-  EXPECT_EQ(b[0], 8);
-  EXPECT_EQ(b[1], 0x21);
-  return Pen{(b[7] >> 3) & 3, static_cast<int>(le16(b, 3)), static_cast<int>(le16(b, 5)),
-             (b[7] & 1) != 0, (b[7] & 2) != 0, (b[7] & 4) != 0};
+// The library's decoders, tested on their own in tests/hub.
+Orvexsystem::PenSample decodePen8(const Bytes &b) {
+  const QByteArray p(reinterpret_cast<const char *>(b.data()), static_cast<int>(b.size()));
+  Orvexsystem::PenSample s;
+  EXPECT_TRUE(Orvexsystem::PenPacket8::isPenPacket(p) && Orvexsystem::PenPacket8::decode(p, s));
+  return s;
 }
 
-Pen decodeSerialPen(const Bytes &b) {
-  EXPECT_EQ(b.size(), 9u);
-  EXPECT_EQ(b[0] & 0x7F, 9);
-  EXPECT_EQ((b[2] >> 5) & 3, 1) << "bit 6 clear, bit 5 set";
-  const int button = (b[3] >> 2) & 3;
-  return Pen{(b[6] >> 3) & 0x0F, (b[3] & 3) << 14 | (b[4] & 0x7F) << 7 | (b[5] & 0x7F),
-             (b[6] & 3) << 14 | (b[7] & 0x7F) << 7 | (b[8] & 0x7F), button == 1, button == 2, (b[3] & 0x20) != 0};
+Orvexsystem::PenSample decodeSerialPen(const Bytes &b) {
+  const QByteArray p(reinterpret_cast<const char *>(b.data()), static_cast<int>(b.size()));
+  Orvexsystem::PenSample s;
+  EXPECT_TRUE(Orvexsystem::PenPacketSerial::isPenPacket(p) && Orvexsystem::PenPacketSerial::decode(p, s));
+  return s;
 }
 
 class Boards : public SimFixture {
@@ -56,12 +51,12 @@ TEST_F(Boards, PenPacketsTakeTheHubsForm) {
   ASSERT_EQ(orvexsim_wait_idle(2000), 0);
 
   EXPECT_EQ(packetsOf(1).at(0), bytes({8, 0x21, 0, 0x34, 0x12, 0xCD, 0xAB, 0x17}));
-  const Pen usb = decodePen8(packetsOf(2).at(0));
-  EXPECT_EQ(usb.id, 1);
+  const auto usb = decodePen8(packetsOf(2).at(0));
+  EXPECT_EQ(usb.penId, 1);
   EXPECT_TRUE(usb.proximity && !usb.tip && !usb.barrel);
 
-  const Pen serial = decodeSerialPen(packetsOf(3).at(0));
-  EXPECT_EQ(serial.id, 9);
+  const auto serial = decodeSerialPen(packetsOf(3).at(0));
+  EXPECT_EQ(serial.penId, 9);
   EXPECT_EQ(serial.x, 0xC123);
   EXPECT_EQ(serial.y, 0x8765);
   EXPECT_TRUE(serial.barrel);
@@ -82,11 +77,11 @@ TEST_F(Boards, ScriptedStrokeDrawsALineAndClicksTheBarrel) {
   ASSERT_EQ(serial.size(), static_cast<size_t>(ORVEXSIM_PEN_STROKE_PACKETS));
 
   for (int form = 0; form < 2; ++form) {
-    std::vector<Pen> pens;
+    std::vector<Orvexsystem::PenSample> pens;
     for (const Bytes &b : form == 0 ? rf : serial) pens.push_back(form == 0 ? decodePen8(b) : decodeSerialPen(b));
     for (int i = 0; i < ORVEXSIM_PEN_STROKE_PACKETS; ++i) {
       SCOPED_TRACE(testing::Message() << "form " << form << " packet " << i);
-      EXPECT_EQ(pens[i].id, form == 0 ? 1 : 2);
+      EXPECT_EQ(pens[i].penId, form == 0 ? 1 : 2);
       EXPECT_EQ(pens[i].tip, i >= 3 && i <= 23);
       EXPECT_EQ(pens[i].barrel, i == 25);
       EXPECT_EQ(pens[i].proximity, i != ORVEXSIM_PEN_STROKE_PACKETS - 1);

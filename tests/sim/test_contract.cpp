@@ -44,35 +44,6 @@ Record enumRecord(int index) {
 
 class DeviceRecords : public SimFixture {};
 
-TEST_F(DeviceRecords, DefaultClassroomAppearsWhenNothingIsConfigured) {
-  ASSERT_EQ(orvexAttach(), 0);
-  ASSERT_EQ(orvexGetDeviceCount(), 2);
-
-  const Record rf = enumRecord(0);
-  ASSERT_NE(rf.ok, 0);
-  EXPECT_EQ(rf.i32(ORVEX_DEVICE_INFO_OFFSET_HEADER), 8);
-  EXPECT_EQ(rf.i32(ORVEX_DEVICE_INFO_OFFSET_KIND), 3);
-  EXPECT_EQ(rf.i32(ORVEX_DEVICE_INFO_OFFSET_HANDLE), ORVEXSIM_DEFAULT_RF_HUB);
-  EXPECT_EQ(rf.i32(ORVEX_DEVICE_INFO_OFFSET_VERSION), 0x0301);
-  EXPECT_EQ(rf.uid(), 0x0000000051C0A8E3ULL);
-  EXPECT_EQ(rf.text(ORVEX_DEVICE_INFO_OFFSET_DESCRIPTION, ORVEX_DEVICE_INFO_OFFSET_DRIVER_VERSION), u"");
-  EXPECT_EQ(rf.text(ORVEX_DEVICE_INFO_OFFSET_DRIVER_VERSION, ORVEX_DEVICE_INFO_SIZE), u"6.2.14.3");
-  EXPECT_EQ(rf.i32(16), 0) << "reserved word";
-
-  const Record legacy = enumRecord(1);
-  ASSERT_NE(legacy.ok, 0);
-  EXPECT_EQ(legacy.i32(ORVEX_DEVICE_INFO_OFFSET_KIND), 2);
-  EXPECT_EQ(legacy.i32(ORVEX_DEVICE_INFO_OFFSET_CONNECTION), ORVEXSIM_CONNECTION_USB);
-  EXPECT_EQ(legacy.i32(ORVEX_DEVICE_INFO_OFFSET_HANDLE), ORVEXSIM_DEFAULT_LEGACY_HUB);
-  EXPECT_GE(legacy.i32(ORVEX_DEVICE_INFO_OFFSET_VERSION), 850);
-
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_VOTE), 32);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_EXPRESSION), 8);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_SLATE), 4);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_PEN_EXPRESSION), 1);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_BOARD), 1);
-}
-
 TEST_F(DeviceRecords, ConfiguredClassroomReplacesTheDefault) {
   ASSERT_EQ(orvexsim_add_hub(ORVEXSIM_KIND_LEGACY_1, 7, 0x1122334455667788ULL, ORVEXSIM_CONNECTION_SERIAL, 700,
                              nullptr),
@@ -138,25 +109,21 @@ TEST_F(DeviceRecords, RecordKindCanDisguiseAHub) {
 
 class PlugAndPlay : public SimFixture {};
 
-TEST_F(PlugAndPlay, UnplugAndPlugChangeTheListAndNotifyOnTheDeliveryThread) {
+// The library's end-to-end tests see hubs leave and return; these are the
+// details they do not reach.
+TEST_F(PlugAndPlay, UnplugAndPlugKeepTheOrderAndNotifyOnTheDeliveryThread) {
   orvexsim_use_default_classroom();
   ASSERT_TRUE(orvexsim_wait_idle(2000) == 0);
   recorder.attachPnp();
-
   ASSERT_EQ(orvexsim_unplug_hub(1), 0);
   EXPECT_EQ(orvexsim_unplug_hub(1), -1) << "already unplugged";
-  EXPECT_EQ(orvexGetDeviceCount(), 1);
-  EXPECT_EQ(enumRecord(0).i32(ORVEX_DEVICE_INFO_OFFSET_HANDLE), 2);
   const Bytes gi = command(":GI");
   EXPECT_EQ(orvexWritePacket(1, gi.data(), 4), -1);
   ASSERT_TRUE(recorder.waitPnp(1));
   EXPECT_NE(recorder.pnpThreads()[0], std::this_thread::get_id());
-
   ASSERT_EQ(orvexsim_plug_hub(1), 0);
   ASSERT_TRUE(recorder.waitPnp(2));
-  EXPECT_EQ(orvexGetDeviceCount(), 2);
   EXPECT_EQ(enumRecord(0).i32(ORVEX_DEVICE_INFO_OFFSET_HANDLE), 1) << "order of the list is kept";
-  EXPECT_EQ(orvexsim_delivered_count(0), 2);
 }
 
 TEST_F(PlugAndPlay, DetachStopsNothingAndAttachMayBeCalledAgain) {
@@ -276,32 +243,20 @@ class ClearCallback : public SimFixture {};
 
 TEST_F(ClearCallback, WaitsForTheCallbackInProgressAndStopsFurtherCalls) {
   orvexsim_use_default_classroom();
-  struct Gate {
-    std::mutex mu;
-    std::condition_variable cv;
-    bool entered = false;
-    bool release = false;
+  struct Context : Gate {
     std::atomic<bool> cleared{false};
     std::atomic<int> calls{0};
     std::atomic<int> callsAfterClear{0};
   } gate;
   auto callback = [](int32_t, const uint8_t *, uint32_t, void *ctx) {
-    auto *g = static_cast<Gate *>(ctx);
+    auto *g = static_cast<Context *>(ctx);
     if (g->cleared) ++g->callsAfterClear;
-    if (g->calls++ == 0) {
-      std::unique_lock<std::mutex> lock(g->mu);
-      g->entered = true;
-      g->cv.notify_all();
-      g->cv.wait(lock, [&] { return g->release; });
-    }
+    if (g->calls++ == 0) g->block();
   };
   ASSERT_EQ(orvexSetCallback(1, callback, &gate), 0);
   const Bytes p = bytes({2, 0x99});
   for (int i = 0; i < 5; ++i) ASSERT_EQ(orvexsim_inject_packet(1, p.data(), 2), 0);
-  {
-    std::unique_lock<std::mutex> lock(gate.mu);
-    ASSERT_TRUE(gate.cv.wait_for(lock, std::chrono::seconds(3), [&] { return gate.entered; }));
-  }
+  ASSERT_TRUE(gate.waitEntered());
 
   std::thread clearer([&] {
     orvexClearCallback(1, callback, &gate);
@@ -312,11 +267,7 @@ TEST_F(ClearCallback, WaitsForTheCallbackInProgressAndStopsFurtherCalls) {
   // while the callback is still running.
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_FALSE(gate.cleared);
-  {
-    std::lock_guard<std::mutex> lock(gate.mu);
-    gate.release = true;
-    gate.cv.notify_all();
-  }
+  gate.open();
   clearer.join();
   EXPECT_TRUE(gate.cleared);
   for (int i = 0; i < 5; ++i) orvexsim_inject_packet(1, p.data(), 2);
@@ -345,27 +296,17 @@ TEST_F(ClearCallback, FromInsideTheCallbackDoesNotDeadlock) {
 TEST_F(ClearCallback, PlugAndPlayRegistrationIsClearedWithHandleZero) {
   orvexsim_use_default_classroom();
   ASSERT_EQ(orvexsim_wait_idle(2000), 0);
-  struct Gate {
-    std::mutex mu;
-    std::condition_variable cv;
-    bool entered = false;
-    bool release = false;
+  struct Context : Gate {
     std::atomic<int> calls{0};
   } gate;
   auto pnp = [](void *ctx) {
-    auto *g = static_cast<Gate *>(ctx);
+    auto *g = static_cast<Context *>(ctx);
     ++g->calls;
-    std::unique_lock<std::mutex> lock(g->mu);
-    g->entered = true;
-    g->cv.notify_all();
-    g->cv.wait(lock, [&] { return g->release; });
+    g->block();
   };
   ASSERT_EQ(orvexSetPnpCallback(pnp, &gate), 0);
   ASSERT_EQ(orvexsim_notify_pnp(), 0);
-  {
-    std::unique_lock<std::mutex> lock(gate.mu);
-    ASSERT_TRUE(gate.cv.wait_for(lock, std::chrono::seconds(3), [&] { return gate.entered; }));
-  }
+  ASSERT_TRUE(gate.waitEntered());
   std::atomic<bool> cleared{false};
   std::thread clearer([&] {
     // The contract passes the plug-and-play callback in the packet slot.
@@ -376,11 +317,7 @@ TEST_F(ClearCallback, PlugAndPlayRegistrationIsClearedWithHandleZero) {
   ASSERT_EQ(orvexsim_wait_for_call_count("orvexClearCallback", 0, 1, 3000), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_FALSE(cleared);
-  {
-    std::lock_guard<std::mutex> lock(gate.mu);
-    gate.release = true;
-    gate.cv.notify_all();
-  }
+  gate.open();
   clearer.join();
   orvexsim_notify_pnp();
   ASSERT_EQ(orvexsim_wait_idle(3000), 0);

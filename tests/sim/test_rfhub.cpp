@@ -17,57 +17,22 @@ protected:
 
 }  // namespace
 
-TEST_F(RfHub, InformationCountsEveryClassAndTheMode) {
-  const auto r = ask(":GI");
-  ASSERT_EQ(r.size(), 1u);
-  EXPECT_EQ(r[0], bytes({0x0B, 0x51, 0, 41, 0x02, 0x00, 1, 4, 4, 64, 0}));
-
-  ASSERT_EQ(orvexsim_set_hub_busy(1, 1), 0);
-  ASSERT_EQ(orvexsim_wait_idle(2000), 0);
-  EXPECT_EQ(ask(":GI").at(0).at(10), 0x01);
-}
-
-TEST_F(RfHub, NameIsZeroPaddedWithTheFreeStoreAfterIt) {
-  const auto r = ask(":GN");
-  ASSERT_EQ(r.size(), 1u);
-  ASSERT_EQ(r[0].size(), 16u);
-  EXPECT_EQ(r[0][0], 0x10);
-  EXPECT_EQ(r[0][1], 0x32);
-  EXPECT_EQ(field(r[0], 2, 10), "Room 12");
-  EXPECT_EQ(r[0][11], 0);
-  EXPECT_EQ(be32(r[0], 12), 512u - 41u);
-
+// The library's end-to-end tests (tests/rfhub) read the default registry
+// through :GI, :GN, :GD and :GR; these cover what they do not reach.
+TEST_F(RfHub, ReplyDetailsTheLibraryDoesNotRead) {
   ASSERT_EQ(orvexsim_set_hub_name(1, "A very long hub name"), 0);
-  EXPECT_EQ(field(ask(":GN").at(0), 2, 10), "A very lon");
-}
+  const auto name = ask(":GN");
+  ASSERT_EQ(name.size(), 1u);
+  EXPECT_EQ(field(name[0], 2, 10), "A very lon") << "cut to its field";
+  EXPECT_EQ(be32(name[0], 12), 512u - 41u) << "the free store follows the name";
 
-TEST_F(RfHub, CountsPerClassAcceptEitherCaseOfHex) {
-  const std::pair<const char *, unsigned> expected[] = {
-      {":GD06", 32}, {":GD07", 4}, {":GD08", 1}, {":GD09", 8}, {":GD0d", 1}, {":GD0D", 1}, {":GD01", 0}};
-  for (const auto &e : expected) {
-    const auto r = ask(e.first);
-    ASSERT_EQ(r.size(), 1u) << e.first;
-    EXPECT_EQ(r[0].size(), 4u);
-    EXPECT_EQ(r[0][1], 0x53);
-    EXPECT_EQ(be16(r[0], 2), e.second) << e.first;
-  }
-}
-
-TEST_F(RfHub, VoteListIsOneThirteenByteRecordPerHandsetThenOk) {
-  const auto r = ask(":GR06");
-  ASSERT_EQ(r.size(), 33u);
-  EXPECT_EQ(r.back(), kOk);
-  for (size_t i = 0; i < 32; ++i) {
-    const Bytes &rec = r[i];
-    ASSERT_EQ(rec.size(), 13u);
-    EXPECT_EQ(rec[0], 13);
-    EXPECT_EQ(rec[1], 0x67);
-    EXPECT_EQ(be32(rec, 2), 0x06A10001u + i);
-    EXPECT_EQ(be16(rec, 6), 0x0101u + i);
-    EXPECT_EQ(rec[8], 6);
-  }
-  EXPECT_EQ(field(r[0], 9, 4), "V01");
-  EXPECT_EQ(field(r[31], 9, 4), "V32");
+  EXPECT_EQ(ask(":GD0D").at(0), bytes({4, 0x53, 0, 1})) << "either case of hex";
+  EXPECT_EQ(ask(":GD01").at(0), bytes({4, 0x53, 0, 0}));
+  EXPECT_EQ(ask(":GR01"), std::vector<Bytes>{kOk}) << "an empty class is only the OK";
+  EXPECT_EQ(field(ask(":GR09").at(0), 9, 14), "Am\xE9lie") << "ISO 8859-1, not UTF-8";
+  const auto boards = ask(":GR08");
+  ASSERT_EQ(boards.size(), 2u);
+  EXPECT_EQ(be16(boards[0], 20), 912u) << "the board version";
 
   // A handset listed with class 10 comes with the voting handsets.
   ASSERT_EQ(orvexsim_register_device(1, ORVEXSIM_CLASS_VOTE_ALT, 0x0AA10001, 0x0AA1, "Alt"), 0);
@@ -76,77 +41,22 @@ TEST_F(RfHub, VoteListIsOneThirteenByteRecordPerHandsetThenOk) {
   EXPECT_EQ(withAlt[32][8], 10);
 }
 
-TEST_F(RfHub, ExpressionListsUseLatin1NamesAndSeparatePenExpressions) {
-  const auto r = ask(":GR09");
-  ASSERT_EQ(r.size(), 9u);
-  EXPECT_EQ(r.back(), kOk);
-  for (size_t i = 0; i < 8; ++i) {
-    ASSERT_EQ(r[i].size(), 23u);
-    EXPECT_EQ(r[i][1], 0x80);
-    EXPECT_EQ(r[i][8], 9);
-  }
-  EXPECT_EQ(field(r[0], 9, 14), "Am\xE9lie") << "ISO 8859-1, not UTF-8";
-  EXPECT_EQ(r[0][2], 0x09);
-  EXPECT_EQ(r[7][2], 0x0C) << "the later series has 0x0C in the uid's top byte";
-
-  const auto pen = ask(":GR0d");
-  ASSERT_EQ(pen.size(), 2u);
-  EXPECT_EQ(pen[0][8], 13);
-  EXPECT_EQ(field(pen[0], 9, 14), "Pen pad 1");
-}
-
-TEST_F(RfHub, SlateAndBoardRecords) {
-  const auto slates = ask(":GR07");
-  ASSERT_EQ(slates.size(), 5u);
-  EXPECT_EQ(slates[0].size(), 20u);
-  EXPECT_EQ(slates[0][0], 20);
-  EXPECT_EQ(slates[0][1], 0x67);
-  EXPECT_EQ(slates[0][8], 7);
-  EXPECT_EQ(field(slates[0], 9, 10), "Slate 1");
-
-  const auto boards = ask(":GR08");
-  ASSERT_EQ(boards.size(), 2u);
-  const Bytes &b = boards[0];
-  ASSERT_EQ(b.size(), 23u);
-  EXPECT_EQ(b[0], 23);
-  EXPECT_EQ(b[1], 0x90);
-  EXPECT_EQ(b[8], 8);
-  EXPECT_EQ(field(b, 9, 10), "Board 12");
-  EXPECT_EQ(be16(b, 20), 912u);
-  EXPECT_EQ(boards[1], kOk);
-
-  EXPECT_EQ(ask(":GR01"), std::vector<Bytes>{kOk}) << "an empty class is only the OK";
-}
-
-TEST_F(RfHub, ClearsTakeTheFlashWriteAndEmptyOnlyTheirClass) {
+TEST_F(RfHub, ClearsTakeTheFlashWriteAndUnknownClassesAreNotAnswered) {
   orvexsim_set_flash_delay_us(1, 20000);
   const auto start = Clock::now();
-  const auto r = ask(":CS06");
-  ASSERT_EQ(r, std::vector<Bytes>{kOk});
+  ASSERT_EQ(ask(":CS06"), std::vector<Bytes>{kOk});
   EXPECT_GE(recorder.packets().back().at - start, std::chrono::milliseconds(20));
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_VOTE), 0);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_EXPRESSION), 8);
-
+  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_EXPRESSION), 8) << "only its class";
   orvexsim_set_flash_delay_us(1, 0);
-  EXPECT_EQ(ask(":CS0D"), std::vector<Bytes>{kOk});
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_PEN_EXPRESSION), 0);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_EXPRESSION), 8);
   EXPECT_TRUE(ask(":CS42").empty()) << "no such class: no answer";
-  EXPECT_EQ(ask(":CS99"), std::vector<Bytes>{kOk});
-  EXPECT_EQ(orvexsim_device_count(1, 0), 0);
-  EXPECT_EQ(ask(":GI").at(0), bytes({0x0B, 0x51, 0, 0, 0x02, 0x00, 0, 4, 0, 64, 0}));
 }
 
-TEST_F(RfHub, RemovalNeedsUidAndAddressAndIsNotAnswered) {
+TEST_F(RfHub, RemovalNeedsUidAndAddressAndSessionEndReturnsABusyHubToIdle) {
   EXPECT_TRUE(ask(":RD06A100050106").empty()) << "address of another handset";
   EXPECT_EQ(orvexsim_has_device(1, 0x06A10005), 1);
-  EXPECT_TRUE(ask(":RD06a100050105").empty());
+  EXPECT_TRUE(ask(":RD06a100050105").empty()) << "either case of hex";
   EXPECT_EQ(orvexsim_has_device(1, 0x06A10005), 0);
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_VOTE), 31);
-  EXPECT_EQ(ask(":VE"), std::vector<Bytes>{kOk});
-}
 
-TEST_F(RfHub, SessionEndReturnsABusyHubToIdle) {
   ASSERT_EQ(orvexsim_set_hub_mode(1, 0x11), 0);
   ASSERT_EQ(orvexsim_wait_idle(2000), 0);
   recorder.clear();
@@ -157,21 +67,14 @@ TEST_F(RfHub, SessionEndReturnsABusyHubToIdle) {
   EXPECT_EQ(orvexsim_get_hub_mode(1), 0);
 }
 
-TEST_F(RfHub, BusyIdleResetAndLowBatteryNotices) {
+TEST_F(RfHub, UnchangedBusyStatesAndUnknownLowBatteriesSendNothing) {
   ASSERT_EQ(orvexsim_set_hub_busy(1, 1), 0);
   ASSERT_EQ(orvexsim_set_hub_busy(1, 1), 0);  // no change, no packet
-  ASSERT_EQ(orvexsim_set_hub_mode(1, 0x20), 0);
-  ASSERT_EQ(orvexsim_set_hub_busy(1, 0), 0);
-  ASSERT_EQ(orvexsim_reset_hub(1), 0);
-  EXPECT_EQ(orvexsim_get_hub_mode(1), 0);
-  ASSERT_EQ(orvexsim_report_low_battery(1, 0x0CB20007), 0);
   EXPECT_EQ(orvexsim_report_low_battery(1, 0x12345678), -1) << "not registered";
   EXPECT_EQ(orvexsim_report_low_battery(2, 0x0CB20007), -1) << "a legacy hub";
   ASSERT_EQ(orvexsim_wait_idle(2000), 0);
-  std::vector<Bytes> got;
-  for (const auto &p : recorder.packets()) got.push_back(p.bytes);
-  EXPECT_EQ(got, (std::vector<Bytes>{bytes({4, 0x56, 0, 1}), bytes({4, 0x56, 1, 0x20}), bytes({4, 0x56, 0x20, 0}),
-                                     bytes({3, 0xA0, 0}), bytes({8, 0x50, 0x0C, 0xB2, 0, 7, 0x02, 0x07})}));
+  ASSERT_EQ(recorder.packetCount(), 1u);
+  EXPECT_EQ(recorder.packets()[0].bytes, bytes({4, 0x56, 0, 1}));
 }
 
 TEST_F(RfHub, UnknownOrUnfinishedCommandsAreRecordedButNotAnswered) {

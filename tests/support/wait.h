@@ -5,7 +5,9 @@
 #include <QtCore/QCoreApplication>
 
 #include <chrono>
+#include <condition_variable>
 #include <initializer_list>
+#include <mutex>
 #include <thread>
 
 namespace OrvexTest {
@@ -32,6 +34,34 @@ inline void spinEvents(int ms)
 {
     waitFor([] { return false; }, ms);
 }
+
+// A gate that a callback waits at, in block(), until the test opens it; once
+// open, block() returns at once.
+struct Gate
+{
+    std::mutex mu;
+    std::condition_variable cv;
+    bool entered = false;
+    bool released = false;
+    void block()
+    {
+        std::unique_lock<std::mutex> lock(mu);
+        entered = true;
+        cv.notify_all();
+        cv.wait(lock, [this] { return released; });
+    }
+    bool waitEntered(int timeoutMs = 5000)
+    {
+        std::unique_lock<std::mutex> lock(mu);
+        return cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return entered; });
+    }
+    void open()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        released = true;
+        cv.notify_all();
+    }
+};
 
 inline QByteArray bytes(std::initializer_list<int> values)
 {
