@@ -17,8 +17,6 @@
 #include <atomic>
 #include <mutex>
 
-class QTimer;
-
 namespace Orvexsystem {
 
 class OrvexSystem;
@@ -37,8 +35,9 @@ class EnhancedGenericSession;
 // there. Commands that wait for a reply run on the caller's thread; the
 // exchanges of one hub are serialised, so concurrent callers take turns.
 // A hub object lives in the thread that called OrvexSystem::initialise():
-// its re-enumeration timer and queued slots run in that thread's Qt event
-// loop.
+// its queued slots run in that thread's Qt event loop. The re-enumeration
+// that follows a hub's notices is timed and run by the system's event
+// thread.
 class ORVEXSYSTEM_EXPORT Hub : public QObject
 {
     Q_OBJECT
@@ -418,8 +417,6 @@ protected:
 private Q_SLOTS:
     void onReenumerateAfterTimeout(int nTimeout);
     void reenumerateDevices();
-    void recordReenumerateRequest(int nTimeout);
-    void applyReenumerateRequest();
 
 private:
     template <class Fn>
@@ -435,9 +432,6 @@ private:
     CallbackSlot<Fn> loadCallback(const CallbackSlot<Fn> &slot) const;
 
     std::atomic<int> m_nNumTouchesSupported;
-    // The latest re-enumeration request, for the hub's own thread.
-    std::atomic<int> m_nReenumerateRequest{0};
-    QTimer *m_pReenumerateTimer;
     mutable std::mutex m_callbackMutex;
     CallbackSlot<PinNamingCallback> m_pinNamingCallback;
     CallbackSlot<PenEventCallback> m_penEventCallback;

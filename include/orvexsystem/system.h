@@ -76,6 +76,11 @@ public:
     void unlockDriver();
     Error getLastError() const;
     void asPostEvent(const AsEvent &event);
+    // Has the event thread re-read the hub's registered devices ms
+    // milliseconds from now (an event of type 3). A later request for the
+    // same hub restarts the wait; 0 cancels a pending one. Ignored while the
+    // system is not initialised.
+    void scheduleReenumeration(Hub *hub, int ms);
     void setHubConnectedCallback(HubConnectedCallback callback, void *context);
 
     // Writes one command to the hub; no reply is awaited.

@@ -10,7 +10,6 @@
 
 #include <QtCore/QMetaEnum>
 #include <QtCore/QMetaType>
-#include <QtCore/QTimer>
 
 namespace Orvexsystem {
 
@@ -48,7 +47,6 @@ Hub::Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int versi
       m_nResponseMaximumWaitTime(DefaultResponseWaitMs),
       m_pSession(nullptr),
       m_nNumTouchesSupported(-1),
-      m_pReenumerateTimer(nullptr),
       m_pOrvexSystem(system),
       m_nHandle(handle),
       m_uid(uid),
@@ -69,15 +67,12 @@ Hub::Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int versi
 
     addResponseHandler<TouchStatusResponse>();
 
-    // The timer is only ever touched in the hub's own thread, later, from its
-    // event loop, even when the request is made there. The request's value
-    // goes through an atomic, taken on the emitting thread, rather than as
-    // an argument of the queued call: thread checkers cannot see Qt's own
-    // hand-over of queued arguments.
-    connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::recordReenumerateRequest,
+    // A re-enumeration request is handed to the system's event thread, which
+    // keeps the time and re-reads the lists when it runs out. The hub needs
+    // no Qt event loop for it, whichever thread it lives in, and no request
+    // crosses threads through Qt's event queue.
+    connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::onReenumerateAfterTimeout,
             Qt::DirectConnection);
-    connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::applyReenumerateRequest,
-            Qt::QueuedConnection);
 }
 
 Hub::~Hub()
@@ -86,8 +81,8 @@ Hub::~Hub()
     m_responseHandlers.clear();
     qDeleteAll(m_penStates);
     m_penStates.clear();
-    delete m_pReenumerateTimer;
-    m_pReenumerateTimer = nullptr;
+    if (m_pOrvexSystem)
+        m_pOrvexSystem->scheduleReenumeration(this, 0);
     delete m_pSession.exchange(nullptr);
 }
 
@@ -371,35 +366,18 @@ void Hub::reenumerateDevicesReceived()
     Q_EMIT reenumerateAfterTimeout(ReenumerateDelayMs);
 }
 
-void Hub::recordReenumerateRequest(int nTimeout)
-{
-    m_nReenumerateRequest.store(nTimeout);
-}
-
-void Hub::applyReenumerateRequest()
-{
-    // Requests that came in before this one ran are applied as their latest:
-    // the timer ends in the state the last request asks for.
-    onReenumerateAfterTimeout(m_nReenumerateRequest.load());
-}
-
 void Hub::onReenumerateAfterTimeout(int nTimeout)
 {
-    if (!m_pReenumerateTimer) {
-        m_pReenumerateTimer = new QTimer(this);
-        connect(m_pReenumerateTimer, &QTimer::timeout, this, &Hub::reenumerateDevices);
-    }
-    m_pReenumerateTimer->stop();
-    if (nTimeout > 0)
-        m_pReenumerateTimer->start(nTimeout);
+    // A later request restarts the wait; 0 only cancels.
+    if (m_pOrvexSystem)
+        m_pOrvexSystem->scheduleReenumeration(this, nTimeout > 0 ? nTimeout : 0);
 }
 
 void Hub::reenumerateDevices()
 {
-    if (m_pReenumerateTimer)
-        m_pReenumerateTimer->stop();
     if (!m_pOrvexSystem)
         return;
+    m_pOrvexSystem->scheduleReenumeration(this, 0);
     OrvexSystem::AsEvent event;
     event.type = 3;
     event.hub = this;

@@ -112,6 +112,7 @@ bool OrvexSystem::initialise()
         d->stopEventThread = false;
         // Nothing of an earlier run is handled in this one.
         d->eventQueue.clear();
+        d->reenumerationsDue.clear();
     }
     if (!eventThreadRunning())
         eventThread() = boost::thread([this] { orvexsystemEventHandler(); });
@@ -179,6 +180,7 @@ bool OrvexSystem::shutdown()
     {
         std::lock_guard<std::mutex> lock(d->eventMutex);
         d->eventQueue.clear();
+        d->reenumerationsDue.clear();
     }
     qDeleteAll(hubs);
 
@@ -225,6 +227,24 @@ void OrvexSystem::asPostEvent(const AsEvent &event)
     d->eventCondition.notify_all();
 }
 
+void OrvexSystem::scheduleReenumeration(Hub *hub, int ms)
+{
+    if (!hub)
+        return;
+    std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
+    if (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime))
+        return;
+    if (ms <= 0) {
+        d->reenumerationsDue.erase(hub);
+        return;
+    }
+    if (d->state.load() != 1)
+        return;
+    d->reenumerationsDue[hub] = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    lock.unlock();
+    d->eventCondition.notify_all();
+}
+
 void OrvexSystem::pnpCallback(void *context)
 {
     auto *self = static_cast<OrvexSystem *>(context);
@@ -246,11 +266,28 @@ void OrvexSystem::orvexsystemEventHandler()
             std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
             while (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime)) {
             }
-            d->eventCondition.wait(lock, [this] {
-                return d->stopEventThread || !d->eventQueue.empty();
-            });
-            if (d->stopEventThread)
-                return;
+            for (;;) {
+                if (d->stopEventThread)
+                    return;
+                // Re-reads that have come due join the queue in time order.
+                const auto now = std::chrono::steady_clock::now();
+                auto next = std::chrono::steady_clock::time_point::max();
+                for (auto it = d->reenumerationsDue.begin(); it != d->reenumerationsDue.end();) {
+                    if (it->second <= now) {
+                        d->eventQueue.push_back(AsEvent{3, QByteArray(), it->first});
+                        it = d->reenumerationsDue.erase(it);
+                    } else {
+                        next = std::min(next, it->second);
+                        ++it;
+                    }
+                }
+                if (!d->eventQueue.empty())
+                    break;
+                if (next == std::chrono::steady_clock::time_point::max())
+                    d->eventCondition.wait(lock);
+                else
+                    d->eventCondition.wait_until(lock, next);
+            }
             event = std::move(d->eventQueue.front());
             d->eventQueue.pop_front();
         }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -59,6 +60,8 @@ public:
     std::mutex eventMutex;
     std::condition_variable eventCondition;
     std::deque<OrvexSystem::AsEvent> eventQueue;
+    // Pending re-reads of hubs' registrations, by when they are due.
+    std::map<Hub *, std::chrono::steady_clock::time_point> reenumerationsDue;
     bool stopEventThread = false;
 
     // One discovery pass at a time: the one inside initialise() may meet the

@@ -4,7 +4,6 @@
 
 #include "support/wait.h"
 
-#include <QtCore/QTimer>
 
 using namespace Orvexsystem;
 using namespace OrvexTest;
@@ -171,33 +170,6 @@ TEST_F(HubPackets, RadioStateChangesCancelThenSchedule)
     EXPECT_EQ(rf(0x40, 0x02), (QList<int>{3000}));
     EXPECT_TRUE(rf(0x02, 0x09).isEmpty()); // 0x09 schedules only as the previous state
     EXPECT_TRUE(rf(0x10, 0x10).isEmpty());
-}
-
-TEST_F(HubPackets, ReenumerationTimerRestartsCancelsAndFiresOnce)
-{
-    // The timer belongs to the hub's thread: it exists only once the queued
-    // slot has run there.
-    hub->processPacket(QByteArray("\x02\xA0", 2));
-    QTimer *timer = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (timer = hub->findChild<QTimer *>()) != nullptr; }));
-    EXPECT_TRUE(timer->isActive());
-    EXPECT_GT(timer->remainingTime(), 2500);
-
-    // A second notice restarts the wait from the beginning (a coarse timer
-    // may be off by 5%).
-    ASSERT_TRUE(waitFor([&] { return timer->remainingTime() < 2700; }));
-    hub->processPacket(QByteArray("\x02\xA0", 2));
-    ASSERT_TRUE(waitFor([&] { return timer->remainingTime() > 2800; }));
-
-    // A cancel stops it.
-    hub->processPacket(QByteArray("\x04\x56\x02\x01", 4));
-    ASSERT_TRUE(waitFor([&] { return !timer->isActive(); }));
-
-    // On expiry it stops: one re-read per scheduling.
-    Q_EMIT hub->reenumerateAfterTimeout(50);
-    ASSERT_TRUE(waitFor([&] { return timer->isActive(); }));
-    ASSERT_TRUE(waitFor([&] { return !timer->isActive(); }));
-    EXPECT_EQ(hub->findChildren<QTimer *>().size(), 1);
 }
 
 TEST_F(HubPackets, VotesReachTheHostOnlyFromKnownHandsetsOfAVotingSession)

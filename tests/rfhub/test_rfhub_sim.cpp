@@ -338,9 +338,10 @@ TEST_F(SimRfHub, ListsCutShortOrGarbledFailEmptyAndInTime)
 TEST_F(SimRfHub, UnpluggingEmptiesTheListsAndPluggingRereadsThem)
 {
     ASSERT_EQ(orvexsim_unplug_hub(1), 0);
-    ASSERT_TRUE(waitFor([&] { return !hub->isConnected(); }));
-    EXPECT_TRUE(held(Votes).isEmpty());
-    EXPECT_EQ(hub->penCount(), 0);
+    // The flag goes first; the lists and the board go right after it.
+    ASSERT_TRUE(waitFor([&] {
+        return !hub->isConnected() && hub->penCount() == 0 && held(Votes).isEmpty();
+    }));
     ASSERT_EQ(orvexsim_plug_hub(1), 0);
     ASSERT_TRUE(waitFor([&] { return hub->isConnected() && hub->penCount() == 2; }));
     EXPECT_EQ(held(Votes).size(), 32);

@@ -242,3 +242,37 @@ TEST_F(System, AHubFoundAfterStartUpAndReinitialiseRunsItsReenumerationTimer)
     spinEvents(200);
     EXPECT_EQ(found->rereads, 1);
 }
+
+TEST_F(System, AReenumerationRestartsOnEachRequestIsCancelledAndRunsOnce)
+{
+    start({1});
+    TestHub *h = hub(0);
+    ASSERT_NE(h, nullptr);
+    using Clock = std::chrono::steady_clock;
+    std::mutex mutex;
+    QList<Clock::time_point> rereads;
+    h->onReread = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        rereads << Clock::now();
+    };
+    auto count = [&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return rereads.size();
+    };
+
+    // A second request restarts the wait: one re-read, a full wait after it.
+    Q_EMIT h->reenumerateAfterTimeout(1000);
+    spinEvents(200);
+    const Clock::time_point second = Clock::now();
+    Q_EMIT h->reenumerateAfterTimeout(1000);
+    ASSERT_TRUE(waitFor([&] { return count() == 1; }, 5000));
+    spinEvents(300);
+    ASSERT_EQ(count(), 1);
+    EXPECT_GE(rereads[0] - second, std::chrono::milliseconds(990));
+
+    // A radio notice whose new state cancels, and none that schedules.
+    Q_EMIT h->reenumerateAfterTimeout(500);
+    driver.deliverNow(1, bytes({0x04, 0x56, 0x02, 0x01}));
+    spinEvents(800);
+    EXPECT_EQ(count(), 1);
+}
