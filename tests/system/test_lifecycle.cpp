@@ -81,6 +81,21 @@ TEST_F(System, ShutdownClearsCallbacksInHandleOrderAndDetachesTwice)
     QMap<int, HubDisplayInfo> info;
     system.getOrvexHubInfoMap(info);
     EXPECT_EQ(info.keys(), QList<int>({3, 7}));
+
+    // Without a binding the driver's lock and settings reach nothing and
+    // answer what absent driver functions answer.
+    TestHub probe(&system, 9, 0, false);
+    driver.setAnswer("getLATEDetection", 0);
+    driver.clearLog();
+    system.lockDriver();
+    system.unlockDriver();
+    system.setLATEDetection(&probe, true);
+    EXPECT_TRUE(system.getLATEDetection(&probe));
+    unsigned char mode = 0;
+    system.getTouchReportMode(&probe, &mode);
+    EXPECT_EQ(mode, 0xFF);
+    EXPECT_FALSE(system.sendCommand(&probe, QByteArray(":GI\r")));
+    EXPECT_TRUE(driver.log().isEmpty());
 }
 
 TEST_F(System, EventsPostedDuringAnEventAreAllHandledInOrder)
