@@ -8,7 +8,7 @@ mode=${1:-demo}
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVEX_BUILD_DIR:-$here/build}
 
-packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libboost-thread-dev
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libboost-thread-dev libboost-chrono-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
