@@ -9,6 +9,8 @@
 #include "rfhubmodel.h"
 #include "text.h"
 
+#include <atomic>
+
 namespace orvexsim {
 
 namespace {
@@ -17,10 +19,21 @@ using std::chrono::microseconds;
 
 constexpr int64_t kPnpDelayUs = 1000;
 
-// Stops the delivery thread before the module's code goes away, at
-// dlclose() or at process exit.
+// The simulator of the process; both are constant-initialised, so they are
+// usable whatever the order of static construction and destruction.
+std::atomic<Simulator *> g_simulator{nullptr};
+std::mutex g_instanceMutex;
+
+// Stops the delivery thread and frees the classroom before the module's
+// code goes away, at dlclose() or at process exit: a host that loads and
+// unloads the driver again and again leaves nothing behind. A call made
+// after that (by another static destructor at exit) gets a fresh, empty
+// simulator.
 struct ShutdownGuard {
-  ~ShutdownGuard() { Simulator::instance().shutdown(); }
+  ~ShutdownGuard() {
+    Simulator *simulator = g_simulator.exchange(nullptr);
+    if (simulator && simulator->shutdownForUnload()) delete simulator;
+  }
 };
 ShutdownGuard shutdownGuard;
 
@@ -52,8 +65,23 @@ void (*anyFunction(F f))() {
 }  // namespace
 
 Simulator &Simulator::instance() {
-  static Simulator *simulator = new Simulator;  // never destroyed: see the header
+  Simulator *simulator = g_simulator.load(std::memory_order_acquire);
+  if (simulator) return *simulator;
+  std::lock_guard<std::mutex> lock(g_instanceMutex);
+  simulator = g_simulator.load(std::memory_order_acquire);
+  if (!simulator) {
+    simulator = new Simulator;
+    g_simulator.store(simulator, std::memory_order_release);
+  }
   return *simulator;
+}
+
+bool Simulator::shutdownForUnload() {
+  // A process that exits from inside a callback keeps the simulator: its
+  // delivery thread, detached, still runs on it.
+  const bool onThread = onDeliveryThread();
+  shutdown();
+  return !onThread;
 }
 
 // ---------------------------------------------------------------------------

@@ -30,9 +30,12 @@ class RfHubModel;
 
 class Simulator {
 public:
-  // The one simulator of the process. It is never destroyed, so that calls
-  // made while the process exits stay safe; its thread is stopped then.
+  // The one simulator of the process, made on first use and freed when the
+  // module is unloaded or the process exits (its thread stopped first).
   static Simulator &instance();
+  // Stops the delivery thread for good; false when the caller is that
+  // thread, which then still needs the simulator.
+  bool shutdownForUnload();
 
   // --- contract -----------------------------------------------------------
   void countCall(const char *function, int32_t handle);
