@@ -1,6 +1,6 @@
 #include "driver/orvexwrapper.h"
 
-#include <dlfcn.h>
+#include "platform/platform.h"
 
 namespace Orvexsystem {
 
@@ -57,7 +57,7 @@ OrvexWrapper::OrvexWrapper() : m_module(nullptr)
 
 OrvexWrapper::~OrvexWrapper()
 {
-    void *module = m_module.load();
+    Platform::Module *module = m_module.load();
     if (!module)
         return;
     if (Fn0 detachFn = function<Fn0>(F_Detach))
@@ -65,24 +65,25 @@ OrvexWrapper::~OrvexWrapper()
     for (auto &f : m_functions)
         f.store(nullptr);
     m_module.store(nullptr);
-    dlclose(module);
+    delete module;
 }
 
 int32_t OrvexWrapper::initialise()
 {
-    void *module = m_module.load();
+    Platform::Module *module = m_module.load();
     if (!module) {
-        // Bare name: the loader's default search (LD_LIBRARY_PATH, then the
-        // system path) selects the driver.
-        module = dlopen(ModuleName, RTLD_NOW | RTLD_LOCAL);
-        if (!module)
+        // Loaded once: the constructor makes the first call, before the
+        // binding is shared with any other thread.
+        auto loaded = std::make_unique<Platform::Module>(ModuleName);
+        if (!loaded->isLoaded())
             return 0;
+        module = loaded.release();
         m_module.store(module);
     }
     // Refreshed on every call; a pointer that does not change is rewritten
     // with the same value.
     for (int i = 0; i < FunctionCount; ++i)
-        m_functions[i].store(dlsym(module, FunctionNames[i]), std::memory_order_release);
+        m_functions[i].store(module->resolve(FunctionNames[i]), std::memory_order_release);
     return call<Fn0>(F_Attach, 0);
 }
 

@@ -4,8 +4,13 @@
 #include <orvexsystem/abstracthardwarewrapper.h>
 
 #include <atomic>
+#include <memory>
 
 namespace Orvexsystem {
+
+namespace Platform {
+class Module;
+}
 
 // The binding to the driver module: loads liborvexboardex.so by bare name
 // through the loader's default search, resolves its functions and forwards
@@ -114,7 +119,7 @@ private:
         return fn ? fn(args...) : fallback;
     }
 
-    std::atomic<void *> m_module;
+    std::atomic<Platform::Module *> m_module;
     std::atomic<void *> m_functions[FunctionCount];
 };
 

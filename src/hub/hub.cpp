@@ -610,11 +610,10 @@ bool Hub::setBatteryLowCallback(BatteryLowCallback, void *)
 bool Hub::readVirtualVoteFile(QStringList &lines)
 {
     lines.clear();
-    const QString folder = Platform::machineDataFolder();
-    if (folder.isEmpty())
+    const QString path = Platform::machineDataFileForReading(VirtualVoteFile::relativePath());
+    if (path.isEmpty())
         return false;
-    const auto file =
-        Platform::openFileForReading(Platform::joinPath(folder, VirtualVoteFile::relativePath()));
+    const auto file = Platform::openFileForReading(path);
     if (!file)
         return false;
     return VirtualVoteFile::read(*file, lines);

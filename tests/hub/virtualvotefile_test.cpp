@@ -160,16 +160,29 @@ TEST(VirtualVoteFile, LinesSplitIntoHandsetFields)
     EXPECT_FALSE(VirtualVoteFile::parseLine("no hash", uid, address, name, hexId));
 }
 
-TEST(MachineDataFolder, FirstAbsoluteEntryOfXdgDataDirs)
+TEST(MachineDataFolder, SearchesEveryEntryAndWritesWhereTheFileIs)
 {
     qunsetenv("XDG_DATA_DIRS");
-    EXPECT_EQ(Platform::machineDataFolder(), "/usr/local/share");
+    EXPECT_EQ(Platform::machineDataFolders(), (QStringList{"/usr/local/share", "/usr/share"}));
     qputenv("XDG_DATA_DIRS", "");
-    EXPECT_EQ(Platform::machineDataFolder(), "/usr/local/share");
+    EXPECT_EQ(Platform::machineDataFolders(), (QStringList{"/usr/local/share", "/usr/share"}));
     qputenv("XDG_DATA_DIRS", "relative/dir::/opt/data/:/usr/share");
-    EXPECT_EQ(Platform::machineDataFolder(), "/opt/data");
+    EXPECT_EQ(Platform::machineDataFolders(), (QStringList{"/opt/data", "/usr/share"}));
     EXPECT_EQ(Platform::joinPath("/", "a"), "/a");
-    EXPECT_EQ(Platform::joinPath("/opt", "a"), "/opt/a");
+
+    QTemporaryDir first, second;
+    ASSERT_TRUE(first.isValid() && second.isValid());
+    qputenv("XDG_DATA_DIRS", (first.path() + ":" + second.path()).toLocal8Bit());
+    const QString relative = "Vendor/file.ini";
+    EXPECT_TRUE(Platform::machineDataFileForReading(relative).isEmpty());
+    EXPECT_EQ(Platform::machineDataFileForWriting(relative), first.path() + "/" + relative);
+    // A file that only the second entry holds is found there and written there.
+    ASSERT_TRUE(QDir().mkpath(second.path() + "/Vendor"));
+    QFile file(second.path() + "/" + relative);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(Platform::machineDataFileForReading(relative), file.fileName());
+    EXPECT_EQ(Platform::machineDataFileForWriting(relative), file.fileName());
 }
 
 TEST(HubVirtualVoteFile, ReadsTheFileUnderTheMachineDataFolder)
@@ -185,9 +198,10 @@ TEST(HubVirtualVoteFile, ReadsTheFileUnderTheMachineDataFolder)
     EXPECT_FALSE(hub.readVirtualVoteFile(lines)); // no file
     EXPECT_TRUE(lines.isEmpty());
 
-    // Only the first folder counts.
+    // A file placed in a later folder is found; one in an earlier folder wins.
     ASSERT_TRUE(writeVirtualVoteFile(second.path(), virtualVoteFileBytes({desk})));
-    EXPECT_FALSE(hub.readVirtualVoteFile(lines));
+    EXPECT_TRUE(hub.readVirtualVoteFile(lines));
+    EXPECT_EQ(lines.size(), 1);
 
     ASSERT_TRUE(writeVirtualVoteFile(first.path(), virtualVoteFileBytes({door})));
     EXPECT_TRUE(hub.readVirtualVoteFile(lines));
