@@ -1,6 +1,7 @@
 #ifndef ORVEXSYSTEM_ABSTRACTHARDWAREWRAPPER_H
 #define ORVEXSYSTEM_ABSTRACTHARDWAREWRAPPER_H
 
+#include <orvexsystem/driverdeviceinfo.h>
 #include <orvexsystem/export.h>
 #include <orvexsystem/orvexboardex.h>
 
@@ -31,8 +32,9 @@ public:
     virtual int32_t writePacket(int32_t handle, const uint8_t *data, int32_t length) = 0;
     virtual int32_t setXferMask(int32_t handle, int32_t mask) = 0;
     virtual int32_t getDeviceCount() = 0;
-    // Fills a record of ORVEX_DEVICE_INFO_SIZE bytes; true when filled.
-    virtual bool enumDeviceInfo(int32_t index, uint8_t *info) = 0;
+    // Fills the record of the device at index; true when filled. The caller
+    // writes the header first.
+    virtual bool enumDeviceInfo(int32_t index, DriverDeviceInfo *info) = 0;
     virtual int32_t setPointingDeviceDestination(int32_t handle, int32_t a, int32_t b,
                                                  int32_t c) = 0;
     virtual int32_t setPointingDeviceDestinationEx(int32_t handle, int32_t a, int32_t b,

@@ -3,11 +3,11 @@
 
 #include <orvexsystem/export.h>
 
+#include <QtCore/QAtomicInt>
 #include <QtCore/QByteArray>
 #include <QtCore/QObject>
 #include <QtCore/QString>
 
-#include <atomic>
 
 namespace Orvexsystem {
 
@@ -47,7 +47,7 @@ public:
     unsigned int uid() const { return m_uid; }
     unsigned short address() const { return m_address; }
     Hub *hub() const { return m_pHub; }
-    bool isConnected() { return m_bConnected.load(); }
+    bool isConnected() { return m_bConnected.loadAcquire() != 0; }
     // Emits connected() or disconnected() when the flag changes.
     void setConnected(bool c);
 
@@ -58,7 +58,7 @@ Q_SIGNALS:
 private:
     unsigned int m_uid;
     Hub *m_pHub;
-    std::atomic<bool> m_bConnected;
+    QAtomicInt m_bConnected;
     unsigned short m_address;
 };
 

@@ -14,11 +14,12 @@
 #include <QtCore/QString>
 #include <QtCore/QStringList>
 
-#include <atomic>
-#include <mutex>
+#include <memory>
 
 namespace Orvexsystem {
 
+class HubPrivate;
+class IResponseHandler;
 class OrvexSystem;
 class OrvexSession;
 class RegistrationCode;
@@ -34,6 +35,12 @@ class EnhancedGenericSession;
 // driver's packet thread; callbacks are called there and signals emitted
 // there. Commands that wait for a reply run on the caller's thread; the
 // exchanges of one hub are serialised, so concurrent callers take turns.
+// An operation that waits for a reply fails at once with Error_Failed when
+// it is called on the driver's thread (from a packet, plug-and-play or hub
+// callback, or a slot connected directly to a hub signal): the reply would
+// have to be delivered by the thread that waits for it. Once
+// OrvexSystem::shutdown() has begun, waiting operations end at once and new
+// ones fail with Error_CommsFailure.
 // A hub object lives in the thread that called OrvexSystem::initialise():
 // its queued slots run in that thread's Qt event loop. The re-enumeration
 // that follows a hub's notices is timed and run by the system's event
@@ -184,11 +191,11 @@ public:
     Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int version);
     ~Hub() override;
 
-    int handle() const { return m_nHandle; }
-    int getInstance() const { return m_nHandle; }
-    quint64 uid() const { return m_uid; }
-    Error getLastError() const { return m_eLastError.load(); }
-    bool isConnected() { return m_bConnected.load(); }
+    int handle() const;
+    int getInstance() const;
+    quint64 uid() const;
+    Error getLastError() const;
+    bool isConnected();
     static QString errorAsString(Error e);
 
     void lockDriver();
@@ -339,8 +346,6 @@ protected:
         Session_EnhancedGeneric = 22
     };
 
-    struct PenState;
-
     // Operations each hub kind provides for the common packet handling.
     virtual bool getTouchStatus(quint8 *status, quint8 *touchCount);
     virtual bool isPenPacket(const QByteArray &packet) = 0;
@@ -352,7 +357,7 @@ protected:
     virtual bool setHubBusyCallback(HubBusyCallback callback, void *userData) = 0;
     virtual bool preprocessOrvexvoteSession();
 
-    void recordError(Error e) { m_eLastError.store(e); }
+    void recordError(Error e);
     // Hands one command to the driver without waiting for a reply.
     bool send(const QByteArray &command);
 
@@ -360,8 +365,8 @@ protected:
     // is parsed into response. Exchanges of one hub are serialised.
     template <class T>
     bool sendAndWait(const QByteArray &command, T &response, int waitMs);
-    // The exchange itself, for a caller that already holds exchangeMutex()
-    // (to do more under the same turn); handler is responseHandler<T>().
+    // The exchange itself, for a caller that already holds the hub's
+    // exchange turn (to do more under the same turn).
     template <class T>
     bool sendAndWaitLocked(IResponseHandler *handler, const QByteArray &command, T &response,
                            int waitMs);
@@ -372,17 +377,13 @@ protected:
     IResponseHandler *responseHandler() const;
     void reset(IResponseHandler *handler);
     bool getNextPacket(IResponseHandler *handler, QByteArray *packet, int waitMs);
-    // The handler that processPacket() feeds the packets nothing else claims.
-    void setCurrentResponseHandler(IResponseHandler *handler)
-    {
-        m_pCurrentResponseHandler.store(handler);
-    }
-    IResponseHandler *currentResponseHandler() const { return m_pCurrentResponseHandler.load(); }
-    // The lock that serialises this hub's command exchanges.
-    std::mutex &exchangeMutex() { return m_exchangeMutex; }
 
-    void setSessionState(SessionState s) { m_eSessionState.store(s); }
-    SessionState sessionState() const { return m_eSessionState.load(); }
+    // The wait for a reply of this hub, in milliseconds.
+    int responseWaitTime() const;
+    void setResponseWaitTime(int ms);
+
+    void setSessionState(SessionState s);
+    SessionState sessionState() const;
 
     // Packet classification.
     bool isTouchStatusPacket(const QByteArray &packet) const;
@@ -402,55 +403,23 @@ protected:
     // commands; hub kinds call it from their constructors.
     void createPenStates();
 
-    OrvexSystem *orvexSystem() const { return m_pOrvexSystem; }
+    OrvexSystem *orvexSystem() const;
+    // The hub's internals, for the hub kinds' own code.
+    HubPrivate *hubPrivate() const { return d.get(); }
 
-    // Makes session the hub's session object (null for none) and deletes the
-    // previous one. The packet thread uses the session under a lock that
-    // this takes, so the previous object is never deleted while in use.
+    // The hub's session object (null for none), owned. The packet thread
+    // uses it under a lock that setSession() takes, so the previous object
+    // is never deleted while in use.
+    OrvexSession *session() const;
     void setSession(OrvexSession *session);
-
-    std::atomic<int> m_nResponseMaximumWaitTime;
-    // The hub's session object, owned. Read it freely; replace or delete it
-    // only through setSession().
-    std::atomic<OrvexSession *> m_pSession;
 
 private Q_SLOTS:
     void onReenumerateAfterTimeout(int nTimeout);
     void reenumerateDevices();
 
 private:
-    template <class Fn>
-    struct CallbackSlot
-    {
-        Fn function = nullptr;
-        void *context = nullptr;
-    };
-    // Callbacks are set on host threads and called on the packet thread.
-    template <class Fn>
-    bool storeCallback(CallbackSlot<Fn> &slot, Fn fn, void *context, bool acceptNull);
-    template <class Fn>
-    CallbackSlot<Fn> loadCallback(const CallbackSlot<Fn> &slot) const;
-
-    std::atomic<int> m_nNumTouchesSupported;
-    mutable std::mutex m_callbackMutex;
-    CallbackSlot<PinNamingCallback> m_pinNamingCallback;
-    CallbackSlot<PenEventCallback> m_penEventCallback;
-    CallbackSlot<TouchEventCallback> m_touchEventCallback;
-    CallbackSlot<TouchStatusEventCallback> m_touchStatusEventCallback;
-    OrvexSystem *m_pOrvexSystem;
-    QMap<QString, IResponseHandler *> m_responseHandlers;
-    int m_nHandle;
-    quint64 m_uid;
-    std::atomic<bool> m_bConnected;
-    std::atomic<Error> m_eLastError;
-    std::atomic<SessionState> m_eSessionState;
-    int m_nVersion;
-    QHash<quint8, PenState *> m_penStates;
-    std::atomic<IResponseHandler *> m_pCurrentResponseHandler;
-    std::atomic<bool> m_bAwaitingTouchStatus;
-    std::mutex m_exchangeMutex;
-    // Guards the use and the replacement of m_pSession.
-    std::mutex m_sessionMutex;
+    friend class HubPrivate;
+    std::unique_ptr<HubPrivate> d;
 };
 
 } // namespace Orvexsystem

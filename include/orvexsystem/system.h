@@ -2,6 +2,7 @@
 #define ORVEXSYSTEM_SYSTEM_H
 
 #include <orvexsystem/displayinfo.h>
+#include <orvexsystem/driverdeviceinfo.h>
 #include <orvexsystem/export.h>
 #include <orvexsystem/orvexboardex.h>
 
@@ -23,24 +24,28 @@ class TwoPointFourGHzHub;
 //
 // Take it with instance(), call initialise(), work with the hubs it reports
 // (getHubList(), the hub-connected callback or the signals), and call
-// shutdown() at the end.
+// shutdown() at the end. The README's threading contract says on which
+// thread every callback and signal arrives and what may be called there.
 //
 // Threads:
 // - Hubs found by initialise() are announced on the calling thread before it
 //   returns; hubs that arrive or leave later are announced on the system's
 //   event thread. Every hub object lives in the thread that called
-//   initialise(): run a Qt event loop there for the hubs' timers (the
-//   re-enumeration after a hub's registrations change) and queued slots.
+//   initialise(): run a Qt event loop there for the hubs' queued slots.
 // - Packet reports (pen, touch, votes, ...) arrive on the driver's thread.
-// - shutdown() deletes every hub: finish the calls that use a hub (hub
-//   operations, the display lists) before it, and call it on the thread
-//   that called initialise(), where the hubs' timers run. getHubList() and
-//   the information maps may be called at any time.
+//   A hub operation that waits for a reply fails at once (Error_Failed)
+//   when called there.
+// - initialise() and shutdown() may be called from any host thread; they
+//   take turns. shutdown() deletes every hub: finish the calls that use a
+//   hub (hub operations, the display lists) before it. It ends every
+//   exchange still waiting for a reply, so it never waits for a reply time
+//   -out. getHubList() and the information maps may be called at any time.
+// - shutdown() refuses (false) on the event thread, inside a driver callback
+//   or an announcement (it would wait for itself), and on a thread that
+//   holds the driver lock (false, Error_Failed: release it with
+//   unlockDriver() first).
 // - Destroying the system (at process exit) shuts it down first if the host
 //   did not, so that the driver never calls into a destroyed object.
-// - Do not call initialise() or shutdown() from a callback or a slot that
-//   the library invokes on its event thread or on the driver's thread:
-//   shutdown() refuses (false) there, as it would wait for itself.
 class ORVEXSYSTEM_EXPORT OrvexSystem : public QObject
 {
     Q_OBJECT
@@ -54,11 +59,19 @@ public:
     };
     Q_ENUM(Error)
 
+    // Kinds of deferred work for the event thread.
+    enum EventType {
+        Event_Discovery = 0,          // a plug-and-play notice: run discovery
+        Event_AsyncPacket = 1,        // a packet of the message transport
+        Event_GenericAsyncPacket = 2, // a device message of the generic session
+        Event_ReadDeviceLists = 3     // re-read a hub's registered devices
+    };
+
     // One unit of deferred work for the event thread.
     struct AsEvent
     {
-        int type = 0;    // 0 discovery, 1 async packet, 2 generic async packet, 3 list re-read
-        QByteArray data; // the packet for types 1 and 2
+        int type = Event_Discovery;
+        QByteArray data; // the packet for Event_AsyncPacket, Event_GenericAsyncPacket
         Hub *hub = nullptr;
     };
 
@@ -72,15 +85,14 @@ public:
     bool initialise();
     bool shutdown();
     bool isDriverInstalled();
+    // The driver's lock, held by one thread at a time around a run of
+    // commands; re-entrant. On the driver's thread lockDriver() never waits:
+    // it takes the lock only when it is free. unlockDriver() on a thread
+    // that does not hold the lock does nothing.
     void lockDriver();
     void unlockDriver();
     Error getLastError() const;
     void asPostEvent(const AsEvent &event);
-    // Has the event thread re-read the hub's registered devices ms
-    // milliseconds from now (an event of type 3). A later request for the
-    // same hub restarts the wait; 0 cancels a pending one. Ignored while the
-    // system is not initialised.
-    void scheduleReenumeration(Hub *hub, int ms);
     void setHubConnectedCallback(HubConnectedCallback callback, void *context);
 
     // Writes one command to the hub; no reply is awaited.
@@ -133,10 +145,9 @@ protected:
     // The binding that initialiseOrvexWrapper() creates; the default loads
     // the driver module. The system owns the result.
     virtual AbstractHardwareWrapper *createWrapper();
-    // The hub object for a newly reported device of the given kind (1, 2
-    // legacy; 3 2.4 GHz; 4 virtual 2.4 GHz); null for other kinds.
-    virtual Hub *createHub(int kind, HubHandle_t handle, quint64 uid, int connectionType,
-                           int version, const QString &description);
+    // The hub object for a newly reported device, by the record's kind;
+    // null for a kind that names no hub.
+    virtual Hub *createHub(const DriverDeviceInfo &record);
 
     static void processPacketCallback(int32_t handle, const uint8_t *data, uint32_t length,
                                       void *context);

@@ -12,10 +12,11 @@
 #include <QtCore/QMap>
 #include <QtCore/QString>
 
-#include <atomic>
-#include <mutex>
+#include <memory>
 
 namespace Orvexsystem {
+
+class TwoPointFourGHzHubPrivate;
 
 // A 2.4 GHz radio hub: its commands and replies, the devices registered with
 // it and the packets it sends.
@@ -184,52 +185,6 @@ protected:
     bool getAddress(unsigned int uid, unsigned int &address);
 
 private:
-    enum ListKind { VoteList = 0, ExpressionList, SlateList, PenExpressionList, ListCount };
-
-    struct DeviceList
-    {
-        QList<Device *> devices;
-        // Devices taken out of the list by a hub reset or a disconnection;
-        // freed when the list is next read, so that pointers a host took
-        // before stay valid until then.
-        QList<Device *> retired;
-        bool outOfDate = true;
-        // Counts resets and disconnections: a read that overlaps one is
-        // discarded.
-        quint64 epoch = 0;
-    };
-
-    static bool listKindOf(Device::Type type, ListKind &kind);
-    static QByteArray listCommand(ListKind kind);
-
-    // Reads a list from the hub and replaces the held one. The Locked form
-    // expects the caller to hold exchangeMutex().
-    bool readList(ListKind kind);
-    bool readListLocked(ListKind kind);
-    bool collectDevices(ListKind kind, QList<Device *> &devices);
-    Device *adoptDevice(Device *device);
-    // Appends the handsets of the machine-wide virtual-vote file.
-    bool readVirtualVoteList(QList<Device *> &devices);
-    // Reads the list when it is out of date; the flag is cleared either way.
-    bool updateList(ListKind kind);
-    // Empties a list without freeing its devices (hub reset, disconnection).
-    void retireListLocked(ListKind kind);
-    void markOutOfDate(ListKind kind);
-    void appendHeldList(ListKind kind, QList<Device *> *list) const;
-    void dropAddressLocked(unsigned short address, unsigned int uid);
-
-    bool readPenCount();
-    bool removeDevice(ListKind kind, unsigned int uid);
-    bool stopRemoveDeviceSession(const QList<ListKind> &reread);
-    bool clearRegistrations(const char *command, const QList<ListKind> &reread,
-                            OKResponse *reply);
-
-    // List replies: one record packet per device, then the list terminator.
-    template <class T>
-    bool sendAndCollect(const QByteArray &command, QList<T> *records);
-    template <class T>
-    bool sendAndCollectLocked(const QByteArray &command, QList<T> *records);
-
     void processHubReset();
     void processHubStateChanged(const QByteArray &packet);
     void processBatteryLow(const QByteArray &packet);
@@ -245,22 +200,8 @@ private:
     void processAsyncTransportPacket(const QByteArray &packet);
     void processEnhancedGenericPacket(const QByteArray &packet);
 
-    mutable std::mutex m_registryMutex;
-    DeviceList m_lists[ListCount];
-    QMap<unsigned short, unsigned int> m_addressMap;
-
-    // Host-side session changes (removal start and end) take turns.
-    std::mutex m_sessionMutex;
-    // Clears in progress; a hub reset is ignored while one runs.
-    std::atomic<int> m_nClearsInProgress;
-    std::atomic<int> m_nPenCount;
-    std::atomic<quint8> m_nEntityIdCounter;
-
-    mutable std::mutex m_callbackMutex;
-    HubBusyCallback m_pfnHubBusyCallback;
-    void *m_pHubBusyUserData;
-    BatteryLowCallback m_pfnBatteryLowCallback;
-    void *m_pBatteryLowUserData;
+    friend class TwoPointFourGHzHubPrivate;
+    std::unique_ptr<TwoPointFourGHzHubPrivate> d;
 };
 
 } // namespace Orvexsystem

@@ -130,9 +130,10 @@ int32_t OrvexWrapper::setXferMask(int32_t handle, int32_t mask)
 
 int32_t OrvexWrapper::getDeviceCount() { return call<Fn0>(F_GetDeviceCount, 0); }
 
-bool OrvexWrapper::enumDeviceInfo(int32_t index, uint8_t *info)
+bool OrvexWrapper::enumDeviceInfo(int32_t index, DriverDeviceInfo *info)
 {
-    return lowByte(call<FnEnum>(F_EnumDeviceInfo, 0, index, info)) != 0;
+    return lowByte(call<FnEnum>(F_EnumDeviceInfo, 0, index, reinterpret_cast<uint8_t *>(info)))
+        != 0;
 }
 
 int32_t OrvexWrapper::setPointingDeviceDestination(int32_t handle, int32_t a, int32_t b,

@@ -38,7 +38,7 @@ public:
     int32_t writePacket(int32_t handle, const uint8_t *data, int32_t length) override;
     int32_t setXferMask(int32_t handle, int32_t mask) override;
     int32_t getDeviceCount() override;
-    bool enumDeviceInfo(int32_t index, uint8_t *info) override;
+    bool enumDeviceInfo(int32_t index, DriverDeviceInfo *info) override;
     int32_t setPointingDeviceDestination(int32_t handle, int32_t a, int32_t b,
                                          int32_t c) override;
     int32_t setPointingDeviceDestinationEx(int32_t handle, int32_t a, int32_t b, int32_t c,

@@ -32,7 +32,7 @@ Device::SubType expressionSubTypeOf(const QByteArray &hexId)
 } // namespace
 
 Device::Device(Hub *hub, unsigned int uid, unsigned short address)
-    : QObject(nullptr), m_uid(uid), m_pHub(hub), m_bConnected(false), m_address(address)
+    : QObject(nullptr), m_uid(uid), m_pHub(hub), m_bConnected(0), m_address(address)
 {
 }
 
@@ -60,7 +60,7 @@ bool Device::disableRemoteControl()
 
 void Device::setConnected(bool c)
 {
-    const bool was = m_bConnected.exchange(c);
+    const bool was = m_bConnected.fetchAndStoreOrdered(c ? 1 : 0) != 0;
     if (was && !c)
         Q_EMIT disconnected(this);
     else if (!was && c)

@@ -2,11 +2,12 @@
 #include <orvexsystem/system.h>
 
 #include "hub/hub_p.h"
-#include "hub/penstate.h"
 #include "hub/touchstatusresponse.h"
 #include "hub/virtualvotefile.h"
 #include "platform/platform.h"
 #include "sessions/orvexsession.h"
+#include "system/orvexsystem_p.h"
+#include "system/threadcontext.h"
 
 #include <QtCore/QMetaEnum>
 #include <QtCore/QMetaType>
@@ -42,20 +43,45 @@ inline quint8 byteAt(const QByteArray &packet, int offset)
 
 } // namespace
 
+HubPrivate::HubPrivate(OrvexSystem *system, int handle, quint64 uid, bool connected,
+                       int version)
+    : system(system),
+      handle(handle),
+      uid(uid),
+      version(version),
+      connected(connected),
+      responseWaitMs(DefaultResponseWaitMs)
+{
+}
+
+HubPrivate::~HubPrivate()
+{
+    qDeleteAll(responseHandlers);
+    delete session.exchange(nullptr);
+}
+
+bool HubPrivate::mayExchange(Hub *hub)
+{
+    if (ThreadContext::inDriverCallback()) {
+        hub->recordError(Hub::Error_Failed);
+        return false;
+    }
+    if (aborted.load()) {
+        hub->recordError(Hub::Error_CommsFailure);
+        return false;
+    }
+    return true;
+}
+
+void HubPrivate::abortExchanges()
+{
+    aborted.store(true);
+    for (IResponseHandler *handler : std::as_const(responseHandlers))
+        handler->abort();
+}
+
 Hub::Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int version)
-    : QObject(nullptr),
-      m_nResponseMaximumWaitTime(DefaultResponseWaitMs),
-      m_pSession(nullptr),
-      m_nNumTouchesSupported(-1),
-      m_pOrvexSystem(system),
-      m_nHandle(handle),
-      m_uid(uid),
-      m_bConnected(connected),
-      m_eLastError(Error_Failed),
-      m_eSessionState(Session_None),
-      m_nVersion(version),
-      m_pCurrentResponseHandler(nullptr),
-      m_bAwaitingTouchStatus(false)
+    : QObject(nullptr), d(new HubPrivate(system, handle, uid, connected, version))
 {
     // The types that cross threads in queued signal connections. Qt names
     // enumerations declared with Q_ENUM by their qualified name.
@@ -73,18 +99,34 @@ Hub::Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int versi
     // crosses threads through Qt's event queue.
     connect(this, &Hub::reenumerateAfterTimeout, this, &Hub::onReenumerateAfterTimeout,
             Qt::DirectConnection);
+
+    // Known to the system from now on, so that a shutdown that begins while
+    // this hub is still being set up ends its exchanges too.
+    if (system)
+        OrvexSystemPrivate::get(system)->hubCreated(this);
 }
 
 Hub::~Hub()
 {
-    qDeleteAll(m_responseHandlers);
-    m_responseHandlers.clear();
-    qDeleteAll(m_penStates);
-    m_penStates.clear();
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->scheduleReenumeration(this, 0);
-    delete m_pSession.exchange(nullptr);
+    if (d->system) {
+        OrvexSystemPrivate *system = OrvexSystemPrivate::get(d->system);
+        system->scheduleReenumeration(this, 0);
+        system->hubDestroyed(this);
+    }
 }
+
+int Hub::handle() const { return d->handle; }
+int Hub::getInstance() const { return d->handle; }
+quint64 Hub::uid() const { return d->uid; }
+Hub::Error Hub::getLastError() const { return d->lastError.load(); }
+bool Hub::isConnected() { return d->connected.load(); }
+void Hub::recordError(Error e) { d->lastError.store(e); }
+OrvexSystem *Hub::orvexSystem() const { return d->system; }
+int Hub::responseWaitTime() const { return d->responseWaitMs.load(); }
+void Hub::setResponseWaitTime(int ms) { d->responseWaitMs.store(ms); }
+void Hub::setSessionState(SessionState s) { d->sessionState.store(s); }
+Hub::SessionState Hub::sessionState() const { return SessionState(d->sessionState.load()); }
+OrvexSession *Hub::session() const { return d->session.load(); }
 
 QString Hub::errorAsString(Error e)
 {
@@ -97,19 +139,19 @@ QString Hub::errorAsString(Error e)
 
 void Hub::lockDriver()
 {
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->lockDriver();
+    if (d->system)
+        d->system->lockDriver();
 }
 
 void Hub::unlockDriver()
 {
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->unlockDriver();
+    if (d->system)
+        d->system->unlockDriver();
 }
 
 bool Hub::send(const QByteArray &command)
 {
-    if (!m_pOrvexSystem || !m_pOrvexSystem->sendCommand(this, command)) {
+    if (!d->system || !d->system->sendCommand(this, command)) {
         recordError(Error_CommsFailure);
         return false;
     }
@@ -131,53 +173,44 @@ void Hub::setSession(OrvexSession *session)
 {
     OrvexSession *previous = nullptr;
     {
-        std::lock_guard<std::mutex> lock(m_sessionMutex);
-        previous = m_pSession.exchange(session);
+        std::lock_guard<std::mutex> lock(d->sessionMutex);
+        previous = d->session.exchange(session);
     }
     if (previous != session)
         delete previous;
 }
 
 // ---------------------------------------------------------------------------
-// Callbacks
-
-template <class Fn>
-bool Hub::storeCallback(CallbackSlot<Fn> &slot, Fn fn, void *context, bool acceptNull)
-{
-    if (!fn && !acceptNull)
-        return false;
-    std::lock_guard<std::mutex> lock(m_callbackMutex);
-    slot.function = fn;
-    slot.context = context;
-    return true;
-}
-
-template <class Fn>
-Hub::CallbackSlot<Fn> Hub::loadCallback(const CallbackSlot<Fn> &slot) const
-{
-    std::lock_guard<std::mutex> lock(m_callbackMutex);
-    return slot;
-}
+// Callbacks: a null callback is refused and the earlier one kept.
 
 bool Hub::setPenEventCallback(PenEventCallback callback, void *userData)
 {
-    return storeCallback(m_penEventCallback, callback, userData, false);
+    if (!callback)
+        return false;
+    d->penEventCallback.store(callback, userData);
+    return true;
 }
 
 bool Hub::setTouchEventCallback(TouchEventCallback callback, void *userData)
 {
-    return storeCallback(m_touchEventCallback, callback, userData, false);
+    if (!callback)
+        return false;
+    d->touchEventCallback.store(callback, userData);
+    return true;
 }
 
 bool Hub::setTouchStatusEventCallback(TouchStatusEventCallback callback, void *userData)
 {
-    return storeCallback(m_touchStatusEventCallback, callback, userData, false);
+    if (!callback)
+        return false;
+    d->touchStatusEventCallback.store(callback, userData);
+    return true;
 }
 
 bool Hub::startOrvexvotePinNamingSession(int count, PinNamingCallback callback, void *userData)
 {
     // A null callback is accepted: replies then go out as signals.
-    storeCallback(m_pinNamingCallback, callback, userData, true);
+    d->pinNamingCallback.store(callback, userData);
     if (!send(QByteArray(":VZ") + QByteArray::number(count) + chEndOfString))
         return false;
     setSessionState(Session_PinNaming);
@@ -227,7 +260,7 @@ void Hub::processPacket(const QByteArray &packet)
         findPenEvent(tip, penId, barrel, proximity, event);
         if (event == PenEvent_None)
             return;
-        const auto slot = loadCallback(m_penEventCallback);
+        const auto slot = d->penEventCallback.load();
         if (slot.function)
             slot.function(this, penId, x, y, tip, barrel, slot.context);
         else
@@ -251,7 +284,7 @@ void Hub::processPacket(const QByteArray &packet)
     if (isTouchPacket(packet)) {
         QList<TouchInfo> touches;
         getTouchData(packet, touches);
-        const auto slot = loadCallback(m_touchEventCallback);
+        const auto slot = d->touchEventCallback.load();
         if (slot.function)
             slot.function(this, touches, slot.context);
         else
@@ -261,11 +294,11 @@ void Hub::processPacket(const QByteArray &packet)
 
     // 5. Touch-status report; not reported while a query waits for it, and
     // in every case offered to the steps below.
-    if (isTouchStatusPacket(packet) && !m_bAwaitingTouchStatus.load()) {
+    if (isTouchStatusPacket(packet) && !d->awaitingTouchStatus.load()) {
         const qint8 status = qint8(byteAt(packet, TouchStatusPacket_Offset_Status));
         if (status == 0 || status == 5) {
             const bool running = status == 5;
-            const auto slot = loadCallback(m_touchStatusEventCallback);
+            const auto slot = d->touchStatusEventCallback.load();
             if (slot.function)
                 slot.function(this, running, slot.context);
             else
@@ -276,7 +309,7 @@ void Hub::processPacket(const QByteArray &packet)
     // 6. Voting session. The session decodes under the session lock; the
     // host is called after it is released.
     const SessionState state = sessionState();
-    if ((state == Session_Voting || state == Session_VoteTest) && m_pSession.load()) {
+    if ((state == Session_Voting || state == Session_VoteTest) && d->session.load()) {
         bool decoded = false;
         bool votingHandset = false;
         unsigned int sender = 0;
@@ -285,8 +318,8 @@ void Hub::processPacket(const QByteArray &packet)
         VoteCallback callback = nullptr;
         void *context = nullptr;
         {
-            std::lock_guard<std::mutex> lock(m_sessionMutex);
-            OrvexSession *session = m_pSession.load();
+            std::lock_guard<std::mutex> lock(d->sessionMutex);
+            OrvexSession *session = d->session.load();
             if (session && session->isSessionPacket(packet) && session->processPacket(packet)) {
                 decoded = true;
                 votingHandset = session->isVotingHandsetSession();
@@ -314,7 +347,7 @@ void Hub::processPacket(const QByteArray &packet)
         quint32 uid = 0;
         QString response;
         if (processPinNamingSessionResponse(packet, uid, response)) {
-            const auto slot = loadCallback(m_pinNamingCallback);
+            const auto slot = d->pinNamingCallback.load();
             if (slot.function)
                 slot.function(this, uid, response, slot.context);
             else
@@ -324,7 +357,7 @@ void Hub::processPacket(const QByteArray &packet)
     }
 
     // 8. A command waiting for its reply.
-    if (IResponseHandler *handler = currentResponseHandler())
+    if (IResponseHandler *handler = d->currentHandler.load())
         handler->addPacket(packet);
 }
 
@@ -369,30 +402,31 @@ void Hub::reenumerateDevicesReceived()
 void Hub::onReenumerateAfterTimeout(int nTimeout)
 {
     // A later request restarts the wait; 0 only cancels.
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->scheduleReenumeration(this, nTimeout > 0 ? nTimeout : 0);
+    if (d->system)
+        OrvexSystemPrivate::get(d->system)->scheduleReenumeration(this,
+                                                                  nTimeout > 0 ? nTimeout : 0);
 }
 
 void Hub::reenumerateDevices()
 {
-    if (!m_pOrvexSystem)
+    if (!d->system)
         return;
-    m_pOrvexSystem->scheduleReenumeration(this, 0);
+    OrvexSystemPrivate::get(d->system)->scheduleReenumeration(this, 0);
     OrvexSystem::AsEvent event;
-    event.type = 3;
+    event.type = OrvexSystem::Event_ReadDeviceLists;
     event.hub = this;
-    m_pOrvexSystem->asPostEvent(event);
+    d->system->asPostEvent(event);
 }
 
 void Hub::enableEventRedirection(bool enable)
 {
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->setTouchSystemRedirectionEnabled(this, enable);
+    if (d->system)
+        d->system->setTouchSystemRedirectionEnabled(this, enable);
 }
 
 bool Hub::getEnableEventRedirection()
 {
-    return m_pOrvexSystem && m_pOrvexSystem->getTouchSystemRedirectionEnabled(this);
+    return d->system && d->system->getTouchSystemRedirectionEnabled(this);
 }
 
 // ---------------------------------------------------------------------------
@@ -443,12 +477,12 @@ bool Hub::isValidMaxNameLength(int n)
 
 int Hub::getVersion() const
 {
-    return m_nVersion;
+    return d->version;
 }
 
 void Hub::setConnected(bool connected)
 {
-    m_bConnected.store(connected);
+    d->connected.store(connected);
 }
 
 bool Hub::isVirtualHub()

@@ -4,7 +4,6 @@
 #include <orvexsystem/system.h>
 
 #include "hub/hub_p.h"
-#include "hub/penstate.h"
 #include "hub/touchstatusresponse.h"
 
 namespace Orvexsystem {
@@ -34,18 +33,17 @@ char penCharacter(quint8 penId)
 void Hub::createPenStates()
 {
     for (quint8 id = 1; id <= MaximumPens; ++id) {
-        auto *state = new PenState(id, PenType_Normal, PenHardwareMode_1);
+        auto state = std::make_unique<PenState>(id, PenType_Normal, PenHardwareMode_1);
         setPenHardwareMode(id, PenHardwareMode_1);
         setPenReportMode(id, PenReportMode_0);
         setPenType(id, PenType_Normal);
-        delete m_penStates.take(id);
-        m_penStates.insert(id, state);
+        d->penStates[id] = std::move(state);
     }
 }
 
 void Hub::findPenEvent(bool tip, quint8 penId, bool barrel, bool, PenEvent &event)
 {
-    PenState *state = m_penStates.value(penId, nullptr);
+    PenState *state = penId <= MaximumPens ? d->penStates[penId].get() : nullptr;
     if (!state)
         return;
     if (tip != state->tip)
@@ -86,17 +84,20 @@ bool Hub::getTouchStatus(quint8 *status, quint8 *touchCount)
         return false;
     }
     TouchStatusResponse reply;
-    bool ok = false;
     IResponseHandler *handler = responseHandler<TouchStatusResponse>();
-    if (handler) {
+    // A query that may not start here keeps the reason it recorded.
+    if (!handler || !d->mayExchange(this))
+        return false;
+    bool ok;
+    {
         // The flag is raised only for the length of this hub's exchange, so
         // an unsolicited status report is held back only while the query's
         // own reply is awaited.
-        std::lock_guard<std::mutex> turn(m_exchangeMutex);
-        m_bAwaitingTouchStatus.store(true);
+        std::lock_guard<std::mutex> turn(d->exchangeMutex);
+        d->awaitingTouchStatus.store(true);
         ok = sendAndWaitLocked(handler, QByteArray(":QT") + chEndOfString, reply,
-                               m_nResponseMaximumWaitTime.load());
-        m_bAwaitingTouchStatus.store(false);
+                               responseWaitTime());
+        d->awaitingTouchStatus.store(false);
     }
     if (!ok) {
         recordError(Error_NotSupported);
@@ -117,13 +118,13 @@ bool Hub::isTouchRunning()
 
 int Hub::getNumTouchesSupported()
 {
-    const int known = m_nNumTouchesSupported.load();
+    const int known = d->numTouchesSupported.load();
     if (known != -1)
         return known;
     quint8 count = 0;
     if (!getTouchStatus(nullptr, &count))
         return 0; // unknown still: the next call asks again
-    m_nNumTouchesSupported.store(count);
+    d->numTouchesSupported.store(count);
     return count;
 }
 
@@ -148,14 +149,14 @@ bool Hub::setPenHardwareMode(quint8 penId, PenHardwareMode mode)
 // thread).
 void Hub::getPenType(quint8 penId, PenType *type)
 {
-    const PenState *state = m_penStates.value(penId, nullptr);
+    const PenState *state = penId <= MaximumPens ? d->penStates[penId].get() : nullptr;
     if (state && type)
         *type = state->type;
 }
 
 void Hub::getPenHardwareMode(quint8 penId, PenHardwareMode *mode)
 {
-    const PenState *state = m_penStates.value(penId, nullptr);
+    const PenState *state = penId <= MaximumPens ? d->penStates[penId].get() : nullptr;
     if (state && mode)
         *mode = state->hardwareMode;
 }
@@ -167,16 +168,16 @@ void Hub::setPenReportMode(quint8 penId, PenReportMode mode)
         value = 1;
     else if (mode == PenReportMode_2)
         value = 2;
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->setPenReportMode(this, penId, false, value);
+    if (d->system)
+        d->system->setPenReportMode(this, penId, false, value);
 }
 
 void Hub::getPenReportMode(quint8 penId, PenReportMode *mode)
 {
-    if (!m_pOrvexSystem || !mode)
+    if (!d->system || !mode)
         return;
     unsigned char value = 0xFF;
-    m_pOrvexSystem->getPenReportMode(this, penId, &value);
+    d->system->getPenReportMode(this, penId, &value);
     switch (value) {
     case 0:
         *mode = PenReportMode_0;
@@ -194,19 +195,19 @@ void Hub::getPenReportMode(quint8 penId, PenReportMode *mode)
 
 void Hub::setPenMode(PenMode mode)
 {
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->setPenMode(this, mode);
+    if (d->system)
+        d->system->setPenMode(this, mode);
 }
 
 Hub::PenMode Hub::getPenMode()
 {
-    return m_pOrvexSystem ? m_pOrvexSystem->getPenMode(this) : PenMode(0);
+    return d->system ? d->system->getPenMode(this) : PenMode(0);
 }
 
 void Hub::setTouchReportMode(TouchReportMode mode)
 {
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->setTouchReportMode(this, mode);
+    if (d->system)
+        d->system->setTouchReportMode(this, mode);
 }
 
 void Hub::getTouchReportMode(TouchReportMode *mode)
@@ -214,20 +215,20 @@ void Hub::getTouchReportMode(TouchReportMode *mode)
     if (!mode)
         return;
     unsigned char value = 0;
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->getTouchReportMode(this, &value);
+    if (d->system)
+        d->system->getTouchReportMode(this, &value);
     *mode = value;
 }
 
 void Hub::setLATEDetection(bool on)
 {
-    if (m_pOrvexSystem)
-        m_pOrvexSystem->setLATEDetection(this, on);
+    if (d->system)
+        d->system->setLATEDetection(this, on);
 }
 
 bool Hub::getLATEDetection()
 {
-    return m_pOrvexSystem && m_pOrvexSystem->getLATEDetection(this);
+    return d->system && d->system->getLATEDetection(this);
 }
 
 bool Hub::sendTouchInfoToOS(QList<TouchInfo> &touches, TouchInfoPacketType type)
@@ -251,9 +252,9 @@ bool Hub::sendTouchInfoToOS(QList<TouchInfo> &touches, TouchInfoPacketType type)
             data.append(char((value >> 8) & 0xFF));
         }
     }
-    if (!m_pOrvexSystem)
+    if (!d->system)
         return false;
-    return m_pOrvexSystem->sendTouchInfoToOS(this, reinterpret_cast<const unsigned char *>(data.constData()),
+    return d->system->sendTouchInfoToOS(this, reinterpret_cast<const unsigned char *>(data.constData()),
                                              static_cast<unsigned char>(data.size()));
 }
 

@@ -1,5 +1,7 @@
 #include <orvexsystem/hubresponse.h>
 
+#include "hub/responsehandler.h"
+
 namespace Orvexsystem {
 
 HubResponse::~HubResponse() = default;

@@ -8,13 +8,16 @@ namespace Orvexsystem {
 // One pen of a board. The id, type and hardware mode are fixed when the hub
 // creates the state, so any thread may read them; tip and barrel are read
 // and written only by the packet thread.
-struct Hub::PenState
+struct PenState
 {
-    PenState(quint8 id, PenType t, PenHardwareMode m) : penId(id), type(t), hardwareMode(m) {}
+    PenState(quint8 id, Hub::PenType t, Hub::PenHardwareMode m)
+        : penId(id), type(t), hardwareMode(m)
+    {
+    }
 
     const quint8 penId;
-    const PenType type;
-    const PenHardwareMode hardwareMode;
+    const Hub::PenType type;
+    const Hub::PenHardwareMode hardwareMode;
     bool tip = false;
     bool barrel = false;
 };

@@ -2,8 +2,8 @@
 
 #include <orvexsystem/system.h>
 
-#include "hub/hub_p.h"
 #include "hub/pendecoder.h"
+#include "rfhub/twopointfourghzhub_p.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QRandomGenerator>
@@ -21,14 +21,7 @@ const char cmdBoardInfo[] = ":GR08\r";
 
 TwoPointFourGHzHub::TwoPointFourGHzHub(OrvexSystem *system, int handle, quint64 uid,
                                        bool connected, int version)
-    : Hub(system, handle, uid, connected, version),
-      m_nClearsInProgress(0),
-      m_nPenCount(0),
-      m_nEntityIdCounter(1),
-      m_pfnHubBusyCallback(nullptr),
-      m_pHubBusyUserData(nullptr),
-      m_pfnBatteryLowCallback(nullptr),
-      m_pBatteryLowUserData(nullptr)
+    : Hub(system, handle, uid, connected, version), d(new TwoPointFourGHzHubPrivate(this))
 {
     addResponseHandler<InformationResponse>();
     addResponseHandler<NameAndFreeStoreResponse>();
@@ -46,22 +39,7 @@ TwoPointFourGHzHub::TwoPointFourGHzHub(OrvexSystem *system, int handle, quint64 
     createPenStates();
 }
 
-TwoPointFourGHzHub::~TwoPointFourGHzHub()
-{
-    QList<Device *> doomed;
-    {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        for (ListKind kind : {ExpressionList, VoteList, SlateList, PenExpressionList}) {
-            DeviceList &list = m_lists[kind];
-            doomed += list.devices;
-            doomed += list.retired;
-            list.devices.clear();
-            list.retired.clear();
-        }
-        m_addressMap.clear();
-    }
-    qDeleteAll(doomed);
-}
+TwoPointFourGHzHub::~TwoPointFourGHzHub() = default;
 
 // ---------------------------------------------------------------------------
 // Hub information
@@ -73,7 +51,7 @@ TwoPointFourGHzHub::State TwoPointFourGHzHub::state()
         return State_Disconnected;
     }
     InformationResponse reply;
-    if (!sendAndWait(QByteArray(cmdInformation), reply, m_nResponseMaximumWaitTime.load())) {
+    if (!sendAndWait(QByteArray(cmdInformation), reply, responseWaitTime())) {
         recordError(Error_CommsFailure);
         return State_Error;
     }
@@ -95,7 +73,7 @@ QString TwoPointFourGHzHub::name()
         return fallback;
     }
     NameAndFreeStoreResponse reply;
-    if (!sendAndWait(QByteArray(cmdName), reply, m_nResponseMaximumWaitTime.load())) {
+    if (!sendAndWait(QByteArray(cmdName), reply, responseWaitTime())) {
         recordError(Error_CommsFailure);
         return fallback;
     }
@@ -109,7 +87,7 @@ bool TwoPointFourGHzHub::getRegistrationInfo(InformationResponse *reply)
         return false;
     }
     InformationResponse info;
-    if (!sendAndWait(QByteArray(cmdInformation), info, m_nResponseMaximumWaitTime.load()))
+    if (!sendAndWait(QByteArray(cmdInformation), info, responseWaitTime()))
         return false;
     if (reply)
         *reply = info;
@@ -131,7 +109,7 @@ bool TwoPointFourGHzHub::isTouchSupported()
         return false;
     }
     BoardInfoResponse reply;
-    if (!sendAndWait(QByteArray(cmdBoardInfo), reply, m_nResponseMaximumWaitTime.load())) {
+    if (!sendAndWait(QByteArray(cmdBoardInfo), reply, responseWaitTime())) {
         recordError(Error_NotSupported);
         return false;
     }
@@ -140,38 +118,28 @@ bool TwoPointFourGHzHub::isTouchSupported()
 
 bool TwoPointFourGHzHub::hasQX5Board() const
 {
-    return m_nPenCount.load() == 2;
+    return d->penCount.load() == 2;
 }
 
 int TwoPointFourGHzHub::penCount() const
 {
-    return m_nPenCount.load();
+    return d->penCount.load();
 }
 
 void TwoPointFourGHzHub::setConnected(bool connected)
 {
     Hub::setConnected(connected);
     if (!connected) {
-        {
-            std::lock_guard<std::mutex> lock(m_registryMutex);
-            for (ListKind kind : {VoteList, ExpressionList, SlateList, PenExpressionList})
-                retireListLocked(kind);
-        }
-        m_nPenCount.store(0);
+        d->registry.retireAll();
+        d->penCount.store(0);
         return;
     }
-    for (ListKind kind : {VoteList, ExpressionList, SlateList, PenExpressionList}) {
-        bool empty;
-        {
-            std::lock_guard<std::mutex> lock(m_registryMutex);
-            empty = m_lists[kind].devices.isEmpty();
-        }
-        if (empty && readList(kind)) {
-            std::lock_guard<std::mutex> lock(m_registryMutex);
-            m_lists[kind].outOfDate = false;
-        }
+    for (int kind = 0; kind < DeviceRegistry::ListCount; ++kind) {
+        const auto list = DeviceRegistry::ListKind(kind);
+        if (d->registry.isEmpty(list) && d->readList(list))
+            d->registry.setOutOfDate(list, false);
     }
-    readPenCount();
+    d->readPenCount();
 }
 
 // ---------------------------------------------------------------------------
@@ -198,7 +166,7 @@ unsigned char TwoPointFourGHzHub::generateEntityId()
                          quint32(now.second()) * 1000u;
     QRandomGenerator generator(seed);
     const quint8 random = quint8(generator.generate() & 0xFF);
-    const quint8 counter = m_nEntityIdCounter.fetch_add(1);
+    const quint8 counter = d->entityIdCounter.fetch_add(1);
     return static_cast<unsigned char>(quint8(random + counter));
 }
 
@@ -209,20 +177,12 @@ bool TwoPointFourGHzHub::isInSession()
 
 unsigned int TwoPointFourGHzHub::getDeviceId(unsigned int address)
 {
-    std::lock_guard<std::mutex> lock(m_registryMutex);
-    return m_addressMap.value(static_cast<unsigned short>(address & 0xFFFF), 0);
+    return d->registry.uidAt(static_cast<unsigned short>(address & 0xFFFF));
 }
 
 bool TwoPointFourGHzHub::getAddress(unsigned int uid, unsigned int &address)
 {
-    std::lock_guard<std::mutex> lock(m_registryMutex);
-    for (auto it = m_addressMap.cbegin(); it != m_addressMap.cend(); ++it) {
-        if (it.value() == uid) {
-            address = it.key();
-            return true;
-        }
-    }
-    return false;
+    return d->registry.addressOf(uid, &address);
 }
 
 // ---------------------------------------------------------------------------
@@ -232,9 +192,7 @@ bool TwoPointFourGHzHub::setHubBusyCallback(HubBusyCallback callback, void *user
 {
     if (!callback)
         return false;
-    std::lock_guard<std::mutex> lock(m_callbackMutex);
-    m_pfnHubBusyCallback = callback;
-    m_pHubBusyUserData = userData;
+    d->hubBusyCallback.store(callback, userData);
     return true;
 }
 
@@ -242,9 +200,7 @@ bool TwoPointFourGHzHub::setBatteryLowCallback(BatteryLowCallback callback, void
 {
     if (!callback)
         return false;
-    std::lock_guard<std::mutex> lock(m_callbackMutex);
-    m_pfnBatteryLowCallback = callback;
-    m_pBatteryLowUserData = userData;
+    d->batteryLowCallback.store(callback, userData);
     return true;
 }
 
@@ -297,7 +253,7 @@ void TwoPointFourGHzHub::processPacket(const QByteArray &packet)
 {
     Hub::processPacket(packet);
 
-    if (isHubResetPacket(packet) && m_nClearsInProgress.load() == 0) {
+    if (isHubResetPacket(packet) && d->clearsInProgress.load() == 0) {
         processHubReset();
         return;
     }
@@ -312,12 +268,8 @@ void TwoPointFourGHzHub::processPacket(const QByteArray &packet)
 
 void TwoPointFourGHzHub::processHubReset()
 {
-    {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        for (ListKind kind : {VoteList, ExpressionList, SlateList, PenExpressionList})
-            retireListLocked(kind);
-    }
-    m_nPenCount.store(0);
+    d->registry.retireAll();
+    d->penCount.store(0);
     // Whatever session the hub had open is gone with the reset.
     setSessionState(Session_None);
     Q_EMIT hubReset(this);
@@ -331,15 +283,9 @@ void TwoPointFourGHzHub::processHubStateChanged(const QByteArray &packet)
     if (previous != 0 && next != 0)
         return;
     const bool busy = next != 0;
-    HubBusyCallback callback;
-    void *userData;
-    {
-        std::lock_guard<std::mutex> lock(m_callbackMutex);
-        callback = m_pfnHubBusyCallback;
-        userData = m_pHubBusyUserData;
-    }
-    if (callback)
-        callback(this, busy, userData);
+    const auto callback = d->hubBusyCallback.load();
+    if (callback.function)
+        callback.function(this, busy, callback.context);
     else
         Q_EMIT hubBusy(this, busy);
 }
@@ -347,15 +293,9 @@ void TwoPointFourGHzHub::processHubStateChanged(const QByteArray &packet)
 void TwoPointFourGHzHub::processBatteryLow(const QByteArray &packet)
 {
     const BatteryLowResponse report(packet);
-    BatteryLowCallback callback;
-    void *userData;
-    {
-        std::lock_guard<std::mutex> lock(m_callbackMutex);
-        callback = m_pfnBatteryLowCallback;
-        userData = m_pBatteryLowUserData;
-    }
-    if (callback)
-        callback(this, report.uid(), userData);
+    const auto callback = d->batteryLowCallback.load();
+    if (callback.function)
+        callback.function(this, report.uid(), callback.context);
     else
         Q_EMIT batteryLow(this, report.uid());
 }

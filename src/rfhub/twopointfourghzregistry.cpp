@@ -5,8 +5,8 @@
 
 #include <orvexsystem/system.h>
 
-#include "hub/hub_p.h"
 #include "hub/virtualvotefile.h"
+#include "rfhub/twopointfourghzhub_p.h"
 
 namespace Orvexsystem {
 
@@ -28,30 +28,33 @@ QByteArray twoDigitHex(int value)
 // List replies
 
 template <class T>
-bool TwoPointFourGHzHub::sendAndCollect(const QByteArray &command, QList<T> *records)
+bool TwoPointFourGHzHubPrivate::sendAndCollect(const QByteArray &command, QList<T> *records)
 {
+    if (!HubPrivate::get(q)->mayExchange(q))
+        return false;
     std::lock_guard<std::mutex> turn(exchangeMutex());
     return sendAndCollectLocked(command, records);
 }
 
 template <class T>
-bool TwoPointFourGHzHub::sendAndCollectLocked(const QByteArray &command, QList<T> *records)
+bool TwoPointFourGHzHubPrivate::sendAndCollectLocked(const QByteArray &command, QList<T> *records)
 {
-    IResponseHandler *handler = responseHandler<T>();
-    if (!handler)
+    HubPrivate *hub = HubPrivate::get(q);
+    IResponseHandler *handler = q->responseHandler<T>();
+    if (!handler || !hub->mayExchange(q))
         return false;
-    setCurrentResponseHandler(handler);
-    reset(handler);
-    if (!send(command))
+    hub->currentHandler.store(handler);
+    q->reset(handler);
+    if (!q->send(command))
         return false;
     const QByteArray terminator = T::listTerminator();
     QList<T> collected;
     for (;;) {
         QByteArray packet;
-        if (!getNextPacket(handler, &packet, m_nResponseMaximumWaitTime.load()))
+        if (!q->getNextPacket(handler, &packet, q->responseWaitTime()))
             break;
         if (packet == terminator) {
-            setCurrentResponseHandler(nullptr);
+            hub->currentHandler.store(nullptr);
             if (records)
                 *records = collected;
             return true;
@@ -62,89 +65,76 @@ bool TwoPointFourGHzHub::sendAndCollectLocked(const QByteArray &command, QList<T
             break;
     }
     // Cut short (no end of list within the wait) or endless: no partial list.
-    setCurrentResponseHandler(nullptr);
-    recordError(Error_CommsFailure);
+    hub->currentHandler.store(nullptr);
+    q->recordError(Hub::Error_CommsFailure);
     return false;
 }
 
-QByteArray TwoPointFourGHzHub::listCommand(ListKind kind)
+QByteArray TwoPointFourGHzHubPrivate::listCommand(ListKind kind)
 {
-    static const Device::Type types[ListCount] = {
-        Device::Type_TwoPointFourGHzOrvexvote, Device::Type_TwoPointFourGHzOrvexexpression,
-        Device::Type_TwoPointFourGHzOrvexSlate, Device::Type_PenExpression};
-    return QByteArray(":GR") + twoDigitHex(productIdOf(types[kind])) + '\r';
+    return QByteArray(":GR")
+        + twoDigitHex(TwoPointFourGHzHub::productIdOf(DeviceRegistry::deviceTypeOf(kind))) + '\r';
 }
 
-bool TwoPointFourGHzHub::listKindOf(Device::Type type, ListKind &kind)
-{
-    switch (type) {
-    case Device::Type_TwoPointFourGHzOrvexvote: kind = VoteList; return true;
-    case Device::Type_TwoPointFourGHzOrvexexpression: kind = ExpressionList; return true;
-    case Device::Type_TwoPointFourGHzOrvexSlate: kind = SlateList; return true;
-    case Device::Type_PenExpression: kind = PenExpressionList; return true;
-    default: return false;
-    }
-}
-
-bool TwoPointFourGHzHub::collectDevices(ListKind kind, QList<Device *> &devices)
+bool TwoPointFourGHzHubPrivate::collectDevices(ListKind kind, QList<Device *> &devices)
 {
     const QByteArray command = listCommand(kind);
     switch (kind) {
-    case VoteList: {
+    case DeviceRegistry::VoteList: {
         QList<RegisteredVoteResponse> records;
         if (!sendAndCollectLocked(command, &records))
             return false;
         for (const RegisteredVoteResponse &r : records)
-            devices.append(adoptDevice(new TwoPointFourGHzOrvexvote(this, r.uid(), r.address(),
-                                                                    r.name(), r.hexId())));
+            devices.append(adoptDevice(
+                new TwoPointFourGHzOrvexvote(q, r.uid(), r.address(), r.name(), r.hexId())));
         readVirtualVoteList(devices);
         return true;
     }
-    case ExpressionList:
-    case PenExpressionList: {
+    case DeviceRegistry::ExpressionList:
+    case DeviceRegistry::PenExpressionList: {
         // Both queries answer with expression records; the device class
         // follows the list being read.
         QList<RegisteredExpressionResponse> records;
         if (!sendAndCollectLocked(command, &records))
             return false;
         for (const RegisteredExpressionResponse &r : records) {
-            if (kind == ExpressionList)
+            if (kind == DeviceRegistry::ExpressionList)
                 devices.append(adoptDevice(new TwoPointFourGHzOrvexexpression(
-                    this, r.uid(), r.address(), r.name(), r.hexId())));
+                    q, r.uid(), r.address(), r.name(), r.hexId())));
             else
                 devices.append(adoptDevice(
-                    new PenExpression(this, r.uid(), r.address(), r.name(), r.hexId())));
+                    new PenExpression(q, r.uid(), r.address(), r.name(), r.hexId())));
         }
         return true;
     }
-    case SlateList: {
+    case DeviceRegistry::SlateList: {
         QList<RegisteredSlateResponse> records;
         if (!sendAndCollectLocked(command, &records))
             return false;
         for (const RegisteredSlateResponse &r : records)
-            devices.append(adoptDevice(new TwoPointFourGHzOrvexSlate(this, r.uid(), r.address(),
-                                                                     r.name(), r.hexId())));
+            devices.append(adoptDevice(
+                new TwoPointFourGHzOrvexSlate(q, r.uid(), r.address(), r.name(), r.hexId())));
         return true;
     }
-    case ListCount:
+    case DeviceRegistry::ListCount:
         break;
     }
     return false;
 }
 
-Device *TwoPointFourGHzHub::adoptDevice(Device *device)
+Device *TwoPointFourGHzHubPrivate::adoptDevice(Device *device)
 {
     // Devices live in their hub's thread whichever thread read the list, so
     // that none keeps a short-lived reader thread's Qt data alive.
-    device->moveToThread(thread());
+    device->moveToThread(q->thread());
     return device;
 }
 
-bool TwoPointFourGHzHub::readVirtualVoteList(QList<Device *> &devices)
+void TwoPointFourGHzHubPrivate::readVirtualVoteList(QList<Device *> &devices)
 {
     // A missing or unreadable file gives no lines and no virtual handsets.
     QStringList lines;
-    readVirtualVoteFile(lines);
+    q->readVirtualVoteFile(lines);
     for (const QString &line : lines) {
         quint32 uid = 0;
         quint16 address = 0;
@@ -152,107 +142,43 @@ bool TwoPointFourGHzHub::readVirtualVoteList(QList<Device *> &devices)
         QByteArray hexId;
         if (!VirtualVoteFile::parseLine(line, uid, address, name, hexId))
             continue;
-        devices.append(adoptDevice(new TwoPointFourGHzOrvexvote(this, uid, address, name, hexId)));
+        devices.append(adoptDevice(new TwoPointFourGHzOrvexvote(q, uid, address, name, hexId)));
     }
-    return true;
 }
 
-bool TwoPointFourGHzHub::readList(ListKind kind)
+bool TwoPointFourGHzHubPrivate::readList(ListKind kind)
 {
+    if (!HubPrivate::get(q)->mayExchange(q))
+        return false;
     std::lock_guard<std::mutex> turn(exchangeMutex());
     return readListLocked(kind);
 }
 
-bool TwoPointFourGHzHub::readListLocked(ListKind kind)
+bool TwoPointFourGHzHubPrivate::readListLocked(ListKind kind)
 {
-    quint64 epoch;
-    {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        epoch = m_lists[kind].epoch;
-    }
     // The exchange and the new devices are made without the registry lock;
-    // the held list is swapped in one step below.
+    // the held list is replaced in one step.
+    const quint64 epoch = registry.epoch(kind);
     QList<Device *> fresh;
-    bool ok = collectDevices(kind, fresh);
-
-    QList<Device *> doomed;
-    {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        DeviceList &list = m_lists[kind];
-        for (Device *device : std::as_const(list.devices))
-            dropAddressLocked(device->address(), device->uid());
-        doomed += list.devices;
-        doomed += list.retired;
-        list.devices.clear();
-        list.retired.clear();
-        if (ok && list.epoch != epoch) {
-            // The hub was reset or disconnected while it answered: what it
-            // sent no longer describes it. The list stays empty and out of
-            // date.
-            ok = false;
-        }
-        if (ok) {
-            list.devices = fresh;
-            for (Device *device : std::as_const(fresh))
-                m_addressMap.insert(device->address(), device->uid());
-        } else {
-            doomed += fresh;
-        }
-    }
-    // Nothing of the library reaches these devices any more: every internal
-    // use of a device happens under the registry lock.
-    qDeleteAll(doomed);
-    if (!ok)
-        recordError(Error_CommsFailure);
-    return ok;
+    const bool read = collectDevices(kind, fresh);
+    if (registry.replace(kind, read, fresh, epoch))
+        return true;
+    q->recordError(Hub::Error_CommsFailure);
+    return false;
 }
 
-bool TwoPointFourGHzHub::updateList(ListKind kind)
+bool TwoPointFourGHzHubPrivate::updateList(ListKind kind)
 {
+    if (!HubPrivate::get(q)->mayExchange(q))
+        return false;
     std::lock_guard<std::mutex> turn(exchangeMutex());
-    bool outOfDate;
-    {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        outOfDate = m_lists[kind].outOfDate;
-        // Cleared before the read, so that a change reported while it runs
-        // marks the list out of date again.
-        m_lists[kind].outOfDate = false;
-    }
-    return !outOfDate || readListLocked(kind);
+    return !registry.takeOutOfDate(kind) || readListLocked(kind);
 }
 
-void TwoPointFourGHzHub::retireListLocked(ListKind kind)
+void TwoPointFourGHzHubPrivate::rereadLocked(ListKind kind)
 {
-    DeviceList &list = m_lists[kind];
-    for (Device *device : std::as_const(list.devices))
-        dropAddressLocked(device->address(), device->uid());
-    list.retired += list.devices;
-    list.devices.clear();
-    list.outOfDate = true;
-    ++list.epoch;
-}
-
-void TwoPointFourGHzHub::markOutOfDate(ListKind kind)
-{
-    std::lock_guard<std::mutex> lock(m_registryMutex);
-    m_lists[kind].outOfDate = true;
-}
-
-void TwoPointFourGHzHub::dropAddressLocked(unsigned short address, unsigned int uid)
-{
-    // Only the entry that names this device: another device heard at the
-    // same address keeps its entry.
-    auto it = m_addressMap.find(address);
-    if (it != m_addressMap.end() && it.value() == uid)
-        m_addressMap.erase(it);
-}
-
-void TwoPointFourGHzHub::appendHeldList(ListKind kind, QList<Device *> *list) const
-{
-    if (!list)
-        return;
-    std::lock_guard<std::mutex> lock(m_registryMutex);
-    list->append(m_lists[kind].devices);
+    registry.setOutOfDate(kind, false);
+    readListLocked(kind);
 }
 
 // ---------------------------------------------------------------------------
@@ -264,18 +190,16 @@ bool TwoPointFourGHzHub::getDeviceList(Device::Type type, QList<Device *> *list)
         recordError(Error_NotConnected);
         return false;
     }
-    ListKind kind;
-    if (!listKindOf(type, kind)) {
+    DeviceRegistry::ListKind kind;
+    if (!DeviceRegistry::listKindOf(type, kind)) {
         if (list)
             list->clear();
         return true;
     }
-    if (!updateList(kind))
+    if (!d->updateList(kind))
         return false;
-    if (list) {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        *list = m_lists[kind].devices;
-    }
+    if (list)
+        *list = d->registry.devices(kind);
     return true;
 }
 
@@ -309,7 +233,7 @@ bool TwoPointFourGHzHub::getDeviceCount(Device::Type type, int *count)
     }
     const QByteArray command = QByteArray(":GD") + twoDigitHex(productIdOf(type)) + '\r';
     DeviceCountResponse reply;
-    if (!sendAndWait(command, reply, m_nResponseMaximumWaitTime.load())) {
+    if (!sendAndWait(command, reply, responseWaitTime())) {
         recordError(Error_CommsFailure);
         return false;
     }
@@ -350,25 +274,25 @@ int TwoPointFourGHzHub::penExpressionCount()
 
 bool TwoPointFourGHzHub::readOrvexvoteList(QList<Device *> *list) const
 {
-    appendHeldList(VoteList, list);
+    d->registry.appendDevices(DeviceRegistry::VoteList, list);
     return true;
 }
 
 bool TwoPointFourGHzHub::readOrvexexpressionList(QList<Device *> *list) const
 {
-    appendHeldList(ExpressionList, list);
+    d->registry.appendDevices(DeviceRegistry::ExpressionList, list);
     return true;
 }
 
 bool TwoPointFourGHzHub::readOrvexSlateList(QList<Device *> *list) const
 {
-    appendHeldList(SlateList, list);
+    d->registry.appendDevices(DeviceRegistry::SlateList, list);
     return true;
 }
 
 bool TwoPointFourGHzHub::readPenExpressionList(QList<Device *> *list) const
 {
-    appendHeldList(PenExpressionList, list);
+    d->registry.appendDevices(DeviceRegistry::PenExpressionList, list);
     return true;
 }
 
@@ -378,12 +302,9 @@ bool TwoPointFourGHzHub::readDeviceDisplayInfoList(Device::Type type,
     if (!list)
         return true;
     list->clear();
-    ListKind kind;
-    if (!listKindOf(type, kind))
-        return true;
-    std::lock_guard<std::mutex> lock(m_registryMutex);
-    for (const Device *device : m_lists[kind].devices)
-        list->append(DeviceDisplayInfo(device->name(), device->uid(), device->subType()));
+    DeviceRegistry::ListKind kind;
+    if (DeviceRegistry::listKindOf(type, kind))
+        *list = d->registry.displayInfo(kind);
     return true;
 }
 
@@ -393,205 +314,190 @@ void TwoPointFourGHzHub::readRegisteredDevicesLists()
     // driver lock around its own hub calls (that is what the lock is offered
     // for), and those calls take the exchange turn inside it. Taking them in
     // the other order here could leave each thread waiting for the other.
+    // On the event thread the wait for the driver lock ends when the system
+    // stops; the exchanges then fail at once.
+    if (!HubPrivate::get(this)->mayExchange(this))
+        return;
     lockDriver();
     {
-        std::lock_guard<std::mutex> turn(exchangeMutex());
-        for (ListKind kind : {VoteList, ExpressionList, SlateList, PenExpressionList})
-            readListLocked(kind);
+        std::lock_guard<std::mutex> turn(d->exchangeMutex());
+        for (int kind = 0; kind < DeviceRegistry::ListCount; ++kind)
+            d->readListLocked(DeviceRegistry::ListKind(kind));
     }
     unlockDriver();
 }
 
-bool TwoPointFourGHzHub::readPenCount()
+bool TwoPointFourGHzHubPrivate::readPenCount()
 {
-    m_nPenCount.store(0);
-    if (!isConnected()) {
-        recordError(Error_NotConnected);
+    penCount.store(0);
+    if (!q->isConnected()) {
+        q->recordError(Hub::Error_NotConnected);
         return false;
     }
     QList<RegisteredBoardResponse> boards;
     if (!sendAndCollect(QByteArray(":GR08\r"), &boards))
         return false;
     if (!boards.isEmpty())
-        m_nPenCount.store(2);
+        penCount.store(2);
     return true;
 }
 
 // ---------------------------------------------------------------------------
 // Removal
 
-bool TwoPointFourGHzHub::removeDevice(ListKind kind, unsigned int uid)
+bool TwoPointFourGHzHubPrivate::removeDevice(ListKind kind, unsigned int uid)
 {
-    std::lock_guard<std::mutex> sessionTurn(m_sessionMutex);
+    std::lock_guard<std::mutex> sessionTurn(sessionMutex);
     QByteArray hexId;
     unsigned short address = 0;
-    bool found = false;
-    {
-        std::lock_guard<std::mutex> lock(m_registryMutex);
-        for (const Device *device : m_lists[kind].devices) {
-            const auto *radioDevice = dynamic_cast<const TwoPointFourGHzDevice *>(device);
-            if (radioDevice && radioDevice->uid() == uid) {
-                // Copied: the device may be freed by a rebuild once the lock
-                // is released.
-                hexId = radioDevice->hexId();
-                address = radioDevice->address();
-                found = true;
-                break;
-            }
-        }
-    }
-    if (!found)
+    if (!registry.findDevice(kind, uid, &hexId, &address))
         return false;
-    if (sessionState() != Session_None) {
-        recordError(Error_CannotStartSessionBecauseCurrentlyInSession);
+    if (q->sessionState() != TwoPointFourGHzHub::Session_None) {
+        q->recordError(Hub::Error_CannotStartSessionBecauseCurrentlyInSession);
         return false;
     }
-    const State hubState = state();
-    if (hubState != State_Idle) {
-        if (hubState == State_Busy)
-            recordError(Error_Busy);
+    const TwoPointFourGHzHub::State hubState = q->state();
+    if (hubState != TwoPointFourGHzHub::State_Idle) {
+        if (hubState == TwoPointFourGHzHub::State_Busy)
+            q->recordError(Hub::Error_Busy);
         return false;
     }
-    if (!send(QByteArray(":RD") + hexId + '\r')) {
-        setSessionState(Session_None);
+    if (!q->send(QByteArray(":RD") + hexId + '\r'))
         return false;
-    }
-    setSessionState(Session_RemoveDevice);
-    std::lock_guard<std::mutex> lock(m_registryMutex);
-    dropAddressLocked(address, uid);
+    q->setSessionState(TwoPointFourGHzHub::Session_RemoveDevice);
+    registry.dropAddress(address, uid);
     return true;
 }
 
 bool TwoPointFourGHzHub::removeOrvexvote(unsigned int uid)
 {
-    return removeDevice(VoteList, uid);
+    return d->removeDevice(DeviceRegistry::VoteList, uid);
 }
 
 bool TwoPointFourGHzHub::removeOrvexexpression(unsigned int uid)
 {
-    return removeDevice(ExpressionList, uid);
+    return d->removeDevice(DeviceRegistry::ExpressionList, uid);
 }
 
 bool TwoPointFourGHzHub::removeOrvexslate(unsigned int uid)
 {
-    return removeDevice(SlateList, uid);
+    return d->removeDevice(DeviceRegistry::SlateList, uid);
 }
 
 bool TwoPointFourGHzHub::removePenExpression(unsigned int uid)
 {
-    return removeDevice(PenExpressionList, uid);
+    return d->removeDevice(DeviceRegistry::PenExpressionList, uid);
 }
 
-bool TwoPointFourGHzHub::stopRemoveDeviceSession(const QList<ListKind> &reread)
+bool TwoPointFourGHzHubPrivate::stopRemoveDeviceSession(std::initializer_list<ListKind> reread)
 {
-    std::lock_guard<std::mutex> sessionTurn(m_sessionMutex);
-    const SessionState current = sessionState();
-    if (current == Session_None)
+    std::lock_guard<std::mutex> sessionTurn(sessionMutex);
+    const TwoPointFourGHzHub::SessionState current = q->sessionState();
+    if (current == TwoPointFourGHzHub::Session_None)
         return true;
-    if (current != Session_RemoveDevice)
+    if (current != TwoPointFourGHzHub::Session_RemoveDevice)
         return false;
     bool ok = false;
-    if (!isConnected()) {
-        recordError(Error_NotConnected);
-    } else {
+    if (!q->isConnected()) {
+        q->recordError(Hub::Error_NotConnected);
+    } else if (HubPrivate::get(q)->mayExchange(q)) {
+        std::lock_guard<std::mutex> turn(exchangeMutex());
         OKResponse reply;
-        ok = sendAndWait(QByteArray(":VE\r"), reply, m_nFlashWriteResponseMaximumWaitTime);
+        ok = q->sendAndWaitLocked(q->responseHandler<OKResponse>(), QByteArray(":VE\r"), reply,
+                                  Hub::m_nFlashWriteResponseMaximumWaitTime);
         if (ok) {
-            for (ListKind kind : reread) {
-                std::lock_guard<std::mutex> turn(exchangeMutex());
-                {
-                    std::lock_guard<std::mutex> lock(m_registryMutex);
-                    m_lists[kind].outOfDate = false;
-                }
-                readListLocked(kind);
-            }
+            for (ListKind kind : reread)
+                rereadLocked(kind);
         } else {
-            recordError(Error_CommsFailure);
+            q->recordError(Hub::Error_CommsFailure);
         }
     }
-    setSessionState(Session_None);
+    q->setSessionState(TwoPointFourGHzHub::Session_None);
     return ok;
 }
 
 bool TwoPointFourGHzHub::stopRemoveVoteDeviceSession()
 {
-    return stopRemoveDeviceSession({VoteList});
+    return d->stopRemoveDeviceSession({DeviceRegistry::VoteList});
 }
 
 bool TwoPointFourGHzHub::stopRemoveExpressionDeviceSession()
 {
-    return stopRemoveDeviceSession({ExpressionList, PenExpressionList});
+    return d->stopRemoveDeviceSession(
+        {DeviceRegistry::ExpressionList, DeviceRegistry::PenExpressionList});
 }
 
 bool TwoPointFourGHzHub::stopRemoveSlateDeviceSession()
 {
-    return stopRemoveDeviceSession({SlateList});
+    return d->stopRemoveDeviceSession({DeviceRegistry::SlateList});
 }
 
 // ---------------------------------------------------------------------------
 // Clearing
 
-bool TwoPointFourGHzHub::clearRegistrations(const char *command, const QList<ListKind> &reread,
-                                            OKResponse *reply)
+bool TwoPointFourGHzHubPrivate::clearRegistrations(const char *command,
+                                                   std::initializer_list<ListKind> reread,
+                                                   OKResponse *reply)
 {
-    if (!isConnected()) {
-        recordError(Error_NotConnected);
+    if (!q->isConnected()) {
+        q->recordError(Hub::Error_NotConnected);
         return false;
     }
-    // The hub may reset while it clears its store: that reset is part of the
-    // clear, not news for the host. A counter, so that overlapping clears
-    // keep the guard up until the last one ends.
-    m_nClearsInProgress.fetch_add(1);
+    if (!HubPrivate::get(q)->mayExchange(q))
+        return false;
+    std::lock_guard<std::mutex> turn(exchangeMutex());
+    // The hub resets while it clears its store: that reset is part of the
+    // clear, not news for the host. Raised only now that the clear holds the
+    // hub's exchange, so that a reset during another caller's exchange is
+    // not ignored; a counter, so that overlapping clears keep it up until
+    // the last one ends.
+    clearsInProgress.fetch_add(1);
     OKResponse ok;
-    const bool cleared =
-        sendAndWait(QByteArray(command), ok, m_nFlashWriteResponseMaximumWaitTime);
+    const bool cleared = q->sendAndWaitLocked(q->responseHandler<OKResponse>(), QByteArray(command),
+                                              ok, Hub::m_nFlashWriteResponseMaximumWaitTime);
     if (cleared) {
         if (reply)
             *reply = ok;
-        for (ListKind kind : reread) {
-            std::lock_guard<std::mutex> turn(exchangeMutex());
-            {
-                std::lock_guard<std::mutex> lock(m_registryMutex);
-                m_lists[kind].outOfDate = false;
-            }
-            readListLocked(kind);
-        }
+        for (ListKind kind : reread)
+            rereadLocked(kind);
     } else {
-        recordError(Error_CommsFailure);
+        q->recordError(Hub::Error_CommsFailure);
     }
-    m_nClearsInProgress.fetch_sub(1);
+    clearsInProgress.fetch_sub(1);
     return cleared;
 }
 
 bool TwoPointFourGHzHub::clearHub(OKResponse *reply)
 {
-    return clearRegistrations(":CS99\r", {ExpressionList, VoteList, SlateList, PenExpressionList},
-                              reply);
+    return d->clearRegistrations(":CS99\r",
+                                 {DeviceRegistry::ExpressionList, DeviceRegistry::VoteList,
+                                  DeviceRegistry::SlateList, DeviceRegistry::PenExpressionList},
+                                 reply);
 }
 
 bool TwoPointFourGHzHub::clearHubOfVotes(OKResponse *reply)
 {
-    return clearRegistrations(":CS06\r", {VoteList}, reply);
+    return d->clearRegistrations(":CS06\r", {DeviceRegistry::VoteList}, reply);
 }
 
 bool TwoPointFourGHzHub::clearHubOfSlates(OKResponse *reply)
 {
-    return clearRegistrations(":CS07\r", {SlateList}, reply);
+    return d->clearRegistrations(":CS07\r", {DeviceRegistry::SlateList}, reply);
 }
 
 bool TwoPointFourGHzHub::clearHubOfBoards(OKResponse *reply)
 {
-    return clearRegistrations(":CS08\r", {}, reply);
+    return d->clearRegistrations(":CS08\r", {}, reply);
 }
 
 bool TwoPointFourGHzHub::clearHubOfExpressions(OKResponse *reply)
 {
-    return clearRegistrations(":CS09\r", {ExpressionList}, reply);
+    return d->clearRegistrations(":CS09\r", {DeviceRegistry::ExpressionList}, reply);
 }
 
 bool TwoPointFourGHzHub::clearHubOfPenExpressions(OKResponse *reply)
 {
-    return clearRegistrations(":CS0D\r", {PenExpressionList}, reply);
+    return d->clearRegistrations(":CS0D\r", {DeviceRegistry::PenExpressionList}, reply);
 }
 
 } // namespace Orvexsystem

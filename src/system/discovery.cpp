@@ -1,7 +1,7 @@
 // Hub discovery and the host's views of the hub table.
 
-#include "system/callbackscope.h"
 #include "system/orvexsystem_p.h"
+#include "system/threadcontext.h"
 
 #include <orvexsystem/hub.h>
 #include <orvexsystem/legacyhub.h>
@@ -12,96 +12,42 @@
 #include <QtCore/QSet>
 #include <QtCore/QThread>
 
-#include <cstring>
-
 namespace Orvexsystem {
 
 namespace {
 
-// One device record as the driver fills it.
-struct DeviceRecord
+bool readRecord(AbstractHardwareWrapper &wrapper, int index, DriverDeviceInfo &record)
 {
-    int kind = 0;
-    int connectionType = 0;
-    int version = 0;
-    HubHandle_t handle = 0;
-    quint64 uid = 0;
-    QString description;
-    QString driverVersion;
-};
-
-qint32 readInt32(const uint8_t *p)
-{
-    return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
+    record = DriverDeviceInfo::empty();
+    return wrapper.enumDeviceInfo(index, &record);
 }
-
-// A NUL-terminated UTF-16 text between two offsets of the record; a text
-// that the driver did not terminate ends at the field's end.
-QString readText(const uint8_t *record, int begin, int end)
-{
-    QString text;
-    for (int offset = begin; offset + 1 < end; offset += 2) {
-        const char16_t unit = char16_t(record[offset] | record[offset + 1] << 8);
-        if (unit == 0)
-            break;
-        text.append(QChar(unit));
-    }
-    return text;
-}
-
-bool readRecord(AbstractHardwareWrapper &wrapper, int index, DeviceRecord &record)
-{
-    uint8_t info[ORVEX_DEVICE_INFO_SIZE];
-    std::memset(info, 0, sizeof info);
-    info[ORVEX_DEVICE_INFO_OFFSET_HEADER] = ORVEX_DEVICE_INFO_HEADER;
-    if (!wrapper.enumDeviceInfo(index, info))
-        return false;
-    record.kind = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_KIND);
-    record.connectionType = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_CONNECTION);
-    record.version = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_VERSION);
-    record.handle = readInt32(info + ORVEX_DEVICE_INFO_OFFSET_HANDLE);
-    record.uid = quint64(quint32(readInt32(info + ORVEX_DEVICE_INFO_OFFSET_UID)))
-        | quint64(quint32(readInt32(info + ORVEX_DEVICE_INFO_OFFSET_UID + 4))) << 32;
-    record.description = readText(info, ORVEX_DEVICE_INFO_OFFSET_DESCRIPTION,
-                                  ORVEX_DEVICE_INFO_OFFSET_DRIVER_VERSION);
-    record.driverVersion =
-        readText(info, ORVEX_DEVICE_INFO_OFFSET_DRIVER_VERSION, ORVEX_DEVICE_INFO_SIZE);
-    return true;
-}
-
-bool isLegacyKind(int kind) { return kind == 1 || kind == 2; }
-bool isOrvexKind(int kind) { return kind == 3 || kind == 4; }
 
 } // namespace
 
 void OrvexSystem::announce(Hub *hub, bool connected)
 {
-    HubConnectedCallback callback;
-    void *context;
-    {
-        std::lock_guard<std::mutex> lock(d->callbackMutex);
-        callback = d->hubConnectedCallback;
-        context = d->hubConnectedContext;
-    }
-    if (callback)
-        callback(hub, connected, context);
+    const auto callback = d->hubConnectedCallback.load();
+    if (callback.function)
+        callback.function(hub, connected, callback.context);
     else if (connected)
         Q_EMIT newHubConnected(hub);
     else
         Q_EMIT hubDisconnected(hub);
 }
 
-Hub *OrvexSystem::createHub(int kind, HubHandle_t handle, quint64 uid, int connectionType,
-                            int version, const QString &description)
+Hub *OrvexSystem::createHub(const DriverDeviceInfo &record)
 {
-    switch (kind) {
-    case 1:
-    case 2:
-        return new LegacyHub(this, handle, uid, true, kind == 1, connectionType, version);
-    case 3:
-        return new TwoPointFourGHzHub(this, handle, uid, true, version);
-    case 4:
-        return new VirtualTwoPointFourGHzHub(this, handle, uid, true, version, description);
+    switch (record.kind) {
+    case DriverDeviceInfo::Kind_LegacyBoardHub:
+    case DriverDeviceInfo::Kind_LegacyHub:
+        return new LegacyHub(this, record.handle, record.uid(), true,
+                             record.kind == DriverDeviceInfo::Kind_LegacyBoardHub,
+                             record.connectionType, record.version);
+    case DriverDeviceInfo::Kind_TwoPointFourGHzHub:
+        return new TwoPointFourGHzHub(this, record.handle, record.uid(), true, record.version);
+    case DriverDeviceInfo::Kind_VirtualTwoPointFourGHzHub:
+        return new VirtualTwoPointFourGHzHub(this, record.handle, record.uid(), true,
+                                             record.version, record.descriptionText());
     default:
         return nullptr;
     }
@@ -113,7 +59,7 @@ void OrvexSystem::updateHubs()
     if (!wrapper)
         return;
     std::lock_guard<std::mutex> pass(d->discoveryMutex);
-    CallbackScope::Discovery scope;
+    ThreadContext::Discovery scope;
 
     QMap<HubHandle_t, Hub *> known;
     {
@@ -125,7 +71,7 @@ void OrvexSystem::updateHubs()
 
     // Hubs reported again.
     for (int index = 0; index < count; ++index) {
-        DeviceRecord record;
+        DriverDeviceInfo record;
         if (!readRecord(*wrapper, index, record) || !known.contains(record.handle))
             continue;
         Hub *hub = known.value(record.handle);
@@ -135,24 +81,25 @@ void OrvexSystem::updateHubs()
             continue;
         hub->setConnected(true);
         announce(hub, true);
-        if (isLegacyKind(record.kind)) {
+        if (record.isLegacyKind()) {
             bool added = false;
             {
                 std::lock_guard<std::mutex> lock(d->tableMutex);
                 if (!d->legacyHubInfo.contains(record.handle)) {
-                    d->legacyHubInfo.insert(record.handle, HubDisplayInfo{QString(), record.uid, false});
+                    d->legacyHubInfo.insert(record.handle,
+                                            HubDisplayInfo{QString(), record.uid(), false});
                     added = true;
                 }
             }
             if (added)
                 Q_EMIT newLegacyHubConnected(record.handle);
-        } else if (isOrvexKind(record.kind)) {
+        } else if (record.isTwoPointFourGHzKind()) {
             bool added = false;
             {
                 std::lock_guard<std::mutex> lock(d->tableMutex);
                 if (!d->orvexHubInfo.contains(record.handle)) {
-                    d->orvexHubInfo.insert(record.handle,
-                                           HubDisplayInfo{QString(), record.uid, hub->isVirtualHub()});
+                    d->orvexHubInfo.insert(
+                        record.handle, HubDisplayInfo{QString(), record.uid(), hub->isVirtualHub()});
                     added = true;
                 }
             }
@@ -186,7 +133,7 @@ void OrvexSystem::updateHubs()
 
     // Hubs reported for the first time.
     for (int index = 0; index < count; ++index) {
-        DeviceRecord record;
+        DriverDeviceInfo record;
         if (!readRecord(*wrapper, index, record))
             continue;
         {
@@ -194,8 +141,7 @@ void OrvexSystem::updateHubs()
             if (d->hubs.contains(record.handle))
                 continue;
         }
-        Hub *hub = createHub(record.kind, record.handle, record.uid, record.connectionType,
-                             record.version, record.description);
+        Hub *hub = createHub(record);
         if (!hub)
             continue;
         // Hubs found after start-up are created on the event thread, which
@@ -203,20 +149,22 @@ void OrvexSystem::updateHubs()
         if (d->hostThread && hub->thread() != d->hostThread)
             hub->moveToThread(d->hostThread);
         wrapper->setCallback(record.handle, &OrvexSystem::processPacketCallback, this);
-        if (isLegacyKind(record.kind))
+        if (record.isLegacyKind())
             wrapper->setXferMask(record.handle, 0xFF);
         {
             std::lock_guard<std::mutex> lock(d->tableMutex);
-            d->hubs.insert(record.handle, hub);
-            const HubDisplayInfo info{QString(), record.uid, record.kind == 4};
-            if (isLegacyKind(record.kind))
+            d->insertHubLocked(record.handle, hub);
+            const HubDisplayInfo info{
+                QString(), record.uid(),
+                record.kind == DriverDeviceInfo::Kind_VirtualTwoPointFourGHzHub};
+            if (record.isLegacyKind())
                 d->legacyHubInfo.insert(record.handle, info);
             else
                 d->orvexHubInfo.insert(record.handle, info);
         }
         hub->setConnected(true);
         announce(hub, true);
-        if (isLegacyKind(record.kind))
+        if (record.isLegacyKind())
             Q_EMIT newLegacyHubConnected(record.handle);
         else
             Q_EMIT newOrvexHubConnected(record.handle);
@@ -346,13 +294,13 @@ bool OrvexSystem::getDriverVersion(int *major, int *minor, int *build)
     std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
     if (!wrapper || wrapper->getDeviceCount() == 0)
         return false;
-    DeviceRecord record;
+    DriverDeviceInfo record;
     if (!readRecord(*wrapper, 0, record))
         return false;
 
     static const QRegularExpression digits(QStringLiteral("(\\d+)"));
     QList<int> numbers;
-    QRegularExpressionMatchIterator it = digits.globalMatch(record.driverVersion);
+    QRegularExpressionMatchIterator it = digits.globalMatch(record.driverVersionText());
     while (it.hasNext()) {
         bool ok = false;
         const int value = it.next().captured(1).toInt(&ok);

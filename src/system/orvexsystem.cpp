@@ -1,10 +1,11 @@
 #include "system/orvexsystem_p.h"
 
 #include "driver/orvexwrapper.h"
-#include "system/callbackscope.h"
+#include "hub/boundedlock.h"
+#include "hub/hub_p.h"
+#include "system/threadcontext.h"
 
 #include <orvexsystem/hub.h>
-#include <orvexsystem/hubresponse.h>
 #include <orvexsystem/twopointfourghzhub.h>
 
 #include <QtCore/QMetaEnum>
@@ -35,7 +36,195 @@ bool eventThreadRunning()
     // A thread that has ended is joined here, so that a new one can start.
     return !thread.try_join_for(boost::chrono::milliseconds(0));
 }
+
+// Calls that would wait for the caller itself: a driver callback, the event
+// thread, an announcement of discovery.
+bool onLibraryThread()
+{
+    return ThreadContext::inDriverCallback() || ThreadContext::onEventThread()
+        || ThreadContext::inDiscovery();
+}
 } // namespace
+
+// ---------------------------------------------------------------------------
+// OrvexSystemPrivate
+
+void OrvexSystemPrivate::hubCreated(Hub *hub)
+{
+    std::lock_guard<std::mutex> lock(m_liveHubsMutex);
+    m_liveHubs.insert(hub);
+    // Made by a discovery pass that shutdown() is waiting for.
+    if (stopping.load())
+        HubPrivate::get(hub)->abortExchanges();
+}
+
+void OrvexSystemPrivate::hubDestroyed(Hub *hub)
+{
+    std::lock_guard<std::mutex> lock(m_liveHubsMutex);
+    m_liveHubs.remove(hub);
+}
+
+void OrvexSystemPrivate::beginStopping()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_liveHubsMutex);
+        stopping.store(true);
+        for (Hub *hub : std::as_const(m_liveHubs))
+            HubPrivate::get(hub)->abortExchanges();
+    }
+    // A re-read waiting for the driver lock gives up.
+    std::lock_guard<std::mutex> lock(m_driverLockMutex);
+    m_driverLockFree.notify_all();
+}
+
+void OrvexSystemPrivate::insertHubLocked(HubHandle_t handle, Hub *hub)
+{
+    hubs.insert(handle, hub);
+    auto table = std::make_unique<HubTable>();
+    for (auto it = hubs.cbegin(); it != hubs.cend(); ++it)
+        table->entries.emplace_back(it.key(), it.value());
+    m_packetTable.store(table.get(), std::memory_order_release);
+    m_tables.push_back(std::move(table));
+}
+
+bool OrvexSystemPrivate::enterPnpCallback()
+{
+    std::lock_guard<std::mutex> lock(tableMutex);
+    if (!m_acceptingPnp)
+        return false;
+    m_callbacksInFlight.fetch_add(1);
+    return true;
+}
+
+Hub *OrvexSystemPrivate::enterPacketCallback(HubHandle_t handle)
+{
+    // Counted before the gate is looked at, and the gate closed before the
+    // count is waited for (both sequentially consistent): either shutdown()
+    // sees this callback counted, or the callback sees the gate closed.
+    m_callbacksInFlight.fetch_add(1);
+    if (m_acceptingPackets.load()) {
+        if (const HubTable *table = m_packetTable.load(std::memory_order_acquire))
+            if (Hub *hub = table->find(handle))
+                return hub;
+    }
+    leaveCallback();
+    return nullptr;
+}
+
+void OrvexSystemPrivate::leaveCallback()
+{
+    if (m_callbacksInFlight.fetch_sub(1) == 1 && m_shutdownWaiting.load()) {
+        std::lock_guard<std::mutex> lock(m_inFlightMutex);
+        m_inFlightDone.notify_all();
+    }
+}
+
+QMap<HubHandle_t, Hub *> OrvexSystemPrivate::closeCallbackGate()
+{
+    std::lock_guard<std::mutex> lock(tableMutex);
+    m_acceptingPnp = false;
+    m_acceptingPackets.store(false);
+    m_packetTable.store(nullptr);
+    QMap<HubHandle_t, Hub *> held;
+    held.swap(hubs);
+    return held;
+}
+
+void OrvexSystemPrivate::openCallbackGate()
+{
+    std::lock_guard<std::mutex> lock(tableMutex);
+    m_acceptingPnp = true;
+    m_acceptingPackets.store(true);
+}
+
+void OrvexSystemPrivate::waitForCallbacks()
+{
+    m_shutdownWaiting.store(true);
+    {
+        std::unique_lock<std::mutex> lock(m_inFlightMutex);
+        m_inFlightDone.wait(lock, [this] { return m_callbacksInFlight.load() == 0; });
+    }
+    m_shutdownWaiting.store(false);
+    // No callback can read an old view of the table any more.
+    std::lock_guard<std::mutex> lock(tableMutex);
+    m_tables.clear();
+}
+
+bool OrvexSystemPrivate::acquireDriverLock(LockWait wait, bool *first)
+{
+    std::unique_lock<std::mutex> lock(m_driverLockMutex);
+    const std::thread::id me = std::this_thread::get_id();
+    *first = false;
+    if (m_driverLockDepth > 0 && m_driverLockOwner == me) {
+        ++m_driverLockDepth;
+        return true;
+    }
+    switch (wait) {
+    case LockWait::Never:
+        if (m_driverLockDepth > 0)
+            return false;
+        break;
+    case LockWait::Always:
+        m_driverLockFree.wait(lock, [this] { return m_driverLockDepth == 0; });
+        break;
+    case LockWait::UntilStopping:
+        m_driverLockFree.wait(lock, [this] { return m_driverLockDepth == 0 || stopping.load(); });
+        if (m_driverLockDepth > 0)
+            return false;
+        break;
+    }
+    m_driverLockOwner = me;
+    m_driverLockDepth = 1;
+    *first = true;
+    return true;
+}
+
+OrvexSystemPrivate::Release OrvexSystemPrivate::beginDriverLockRelease()
+{
+    std::lock_guard<std::mutex> lock(m_driverLockMutex);
+    if (m_driverLockDepth == 0 || m_driverLockOwner != std::this_thread::get_id())
+        return Release::NotHeld;
+    if (m_driverLockDepth > 1) {
+        --m_driverLockDepth;
+        return Release::Nested;
+    }
+    return Release::Last;
+}
+
+void OrvexSystemPrivate::finishDriverLockRelease()
+{
+    std::lock_guard<std::mutex> lock(m_driverLockMutex);
+    m_driverLockDepth = 0;
+    m_driverLockOwner = std::thread::id();
+    m_driverLockFree.notify_all();
+}
+
+bool OrvexSystemPrivate::holdsDriverLock()
+{
+    std::lock_guard<std::mutex> lock(m_driverLockMutex);
+    return m_driverLockDepth > 0 && m_driverLockOwner == std::this_thread::get_id();
+}
+
+void OrvexSystemPrivate::scheduleReenumeration(Hub *hub, int ms)
+{
+    if (!hub)
+        return;
+    std::unique_lock<std::mutex> lock(eventMutex, std::defer_lock);
+    if (!detail::lockWithin(lock, MutexTryLockTime))
+        return;
+    if (ms <= 0) {
+        reenumerationsDue.erase(hub);
+        return;
+    }
+    if (state.load() != 1)
+        return;
+    reenumerationsDue[hub] = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    lock.unlock();
+    eventCondition.notify_all();
+}
+
+// ---------------------------------------------------------------------------
+// OrvexSystem
 
 OrvexSystem &OrvexSystem::instance()
 {
@@ -55,7 +244,7 @@ OrvexSystem::~OrvexSystem()
     // A host that did not shut down: the driver must not call into a
     // destroyed system, nor the event thread serve its queue.
     shutdown();
-    if (!CallbackScope::onEventThread()) {
+    if (!ThreadContext::onEventThread()) {
         {
             std::lock_guard<std::mutex> lock(d->eventMutex);
             d->stopEventThread = true;
@@ -104,6 +293,11 @@ bool OrvexSystem::isDriverInstalled() { return initialiseOrvexWrapper(); }
 
 bool OrvexSystem::initialise()
 {
+    // From a thread that the library is using for a pass or a callback it
+    // would wait for itself; the system is as initialised as it is.
+    if (onLibraryThread())
+        return d->state.load() == 1;
+    std::lock_guard<std::mutex> lifecycle(d->lifecycleMutex);
     if (d->state.load() == 1)
         return true;
 
@@ -114,6 +308,7 @@ bool OrvexSystem::initialise()
         d->eventQueue.clear();
         d->reenumerationsDue.clear();
     }
+    d->stopping.store(false);
     if (!eventThreadRunning())
         eventThread() = boost::thread([this] { orvexsystemEventHandler(); });
 
@@ -121,6 +316,7 @@ bool OrvexSystem::initialise()
         return false;
 
     d->hostThread = QThread::currentThread();
+    d->openCallbackGate();
     d->wrapper()->setPnpCallback(&OrvexSystem::pnpCallback, this);
     d->currentSession.store(0);
     d->state.store(1);
@@ -132,49 +328,44 @@ bool OrvexSystem::shutdown()
 {
     if (d->state.load() == 0)
         return true;
-    // Called from a driver callback, from the event thread or from an
-    // announcement of discovery, shutdown would wait for itself and delete
-    // the hub that the caller is still using.
-    if (CallbackScope::inDriverCallback() || CallbackScope::onEventThread()
-        || CallbackScope::inDiscovery())
+    if (onLibraryThread())
         return false;
+    // The event thread may be waiting for the driver lock that this thread
+    // holds; the host releases it first.
+    if (d->holdsDriverLock()) {
+        recordError(Error_Failed);
+        return false;
+    }
+    std::lock_guard<std::mutex> lifecycle(d->lifecycleMutex);
+    if (d->state.load() == 0)
+        return true;
 
+    // Every exchange that waits for a reply ends now and every new one fails
+    // at once, so nothing below waits for a reply time-out.
+    d->beginStopping();
     {
         std::lock_guard<std::mutex> lock(d->eventMutex);
         d->stopEventThread = true;
     }
     d->eventCondition.notify_all();
     // The event thread ends after the event it is handling; a hub that it
-    // uses is deleted only after that, however long the event takes.
+    // uses is deleted only after that.
     if (eventThread().joinable()
         && !eventThread().try_join_for(
             boost::chrono::milliseconds(OrvexSystemPrivate::EventThreadJoinTime.count())))
         eventThread().join();
 
+    // No callback is admitted from here on; those already admitted finish
+    // before the driver is detached, so that none attaches it again after
+    // the detach, and before the hubs they use are deleted.
     std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper();
-    QMap<HubHandle_t, Hub *> hubs;
-    {
-        std::lock_guard<std::mutex> lock(d->tableMutex);
-        hubs = d->hubs;
-    }
-    for (Hub *hub : std::as_const(hubs))
+    const QMap<HubHandle_t, Hub *> hubs = d->closeCallbackGate();
+    for (Hub *hub : hubs)
         wrapper->clearCallback(hub->handle(), &OrvexSystem::processPacketCallback, this);
-    {
-        std::lock_guard<std::mutex> lock(d->tableMutex);
-        d->hubs.clear();
-    }
     wrapper->clearPnpCallback(&OrvexSystem::pnpCallback, this);
+    d->waitForCallbacks();
     wrapper->detach();
     d->state.store(0);
-
-    // Packet and plug-and-play callbacks that found their hub before it left
-    // the table are still allowed to finish.
-    d->shutdownWaiting.store(true);
-    {
-        std::unique_lock<std::mutex> lock(d->inFlightMutex);
-        d->inFlightDone.wait(lock, [this] { return d->callbacksInFlight.load() == 0; });
-    }
-    d->shutdownWaiting.store(false);
 
     // Events still queued refer to hubs about to be deleted.
     {
@@ -196,21 +387,32 @@ bool OrvexSystem::shutdown()
 
 void OrvexSystem::lockDriver()
 {
+    using LockWait = OrvexSystemPrivate::LockWait;
+    // The driver's thread never waits (it delivers the replies that the
+    // holder may be waiting for); the event thread gives up when the system
+    // stops.
+    const LockWait wait = ThreadContext::inDriverCallback() ? LockWait::Never
+        : ThreadContext::onEventThread()                   ? LockWait::UntilStopping
+                                                           : LockWait::Always;
+    bool first = false;
+    if (!d->acquireDriverLock(wait, &first) || !first)
+        return;
     if (std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper())
         wrapper->lock();
 }
 
 void OrvexSystem::unlockDriver()
 {
+    if (d->beginDriverLockRelease() != OrvexSystemPrivate::Release::Last)
+        return;
     if (std::shared_ptr<AbstractHardwareWrapper> wrapper = d->wrapper())
         wrapper->unlock();
+    d->finishDriverLockRelease();
 }
 
 void OrvexSystem::setHubConnectedCallback(HubConnectedCallback callback, void *context)
 {
-    std::lock_guard<std::mutex> lock(d->callbackMutex);
-    d->hubConnectedCallback = callback;
-    d->hubConnectedContext = callback ? context : nullptr;
+    d->hubConnectedCallback.store(callback, context);
 }
 
 void OrvexSystem::asPostEvent(const AsEvent &event)
@@ -227,39 +429,29 @@ void OrvexSystem::asPostEvent(const AsEvent &event)
     d->eventCondition.notify_all();
 }
 
-void OrvexSystem::scheduleReenumeration(Hub *hub, int ms)
-{
-    if (!hub)
-        return;
-    std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
-    if (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime))
-        return;
-    if (ms <= 0) {
-        d->reenumerationsDue.erase(hub);
-        return;
-    }
-    if (d->state.load() != 1)
-        return;
-    d->reenumerationsDue[hub] = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    lock.unlock();
-    d->eventCondition.notify_all();
-}
-
 void OrvexSystem::pnpCallback(void *context)
 {
     auto *self = static_cast<OrvexSystem *>(context);
-    CallbackScope scope(*self->d);
-    if (std::shared_ptr<AbstractHardwareWrapper> wrapper = self->d->wrapper())
-        wrapper->initialise();
-    // A notice before initialise() has finished needs no pass of its own:
-    // the pass inside initialise() follows it.
-    if (self->d->state.load() == 1)
-        self->asPostEvent(AsEvent{0, QByteArray(), nullptr});
+    OrvexSystemPrivate &d = *self->d;
+    if (!d.enterPnpCallback())
+        return;
+    {
+        ThreadContext::DriverCallback mark;
+        // The binding outlives this call: shutdown() releases it only after
+        // every admitted callback has left.
+        if (AbstractHardwareWrapper *wrapper = d.wrapper().get())
+            wrapper->initialise();
+        // A notice before initialise() has finished needs no pass of its
+        // own: the pass inside initialise() follows it.
+        if (d.state.load() == 1)
+            self->asPostEvent(AsEvent{Event_Discovery, QByteArray(), nullptr});
+    }
+    d.leaveCallback();
 }
 
 void OrvexSystem::orvexsystemEventHandler()
 {
-    CallbackScope::markEventThread();
+    ThreadContext::markEventThread();
     for (;;) {
         AsEvent event;
         {
@@ -274,7 +466,7 @@ void OrvexSystem::orvexsystemEventHandler()
                 auto next = std::chrono::steady_clock::time_point::max();
                 for (auto it = d->reenumerationsDue.begin(); it != d->reenumerationsDue.end();) {
                     if (it->second <= now) {
-                        d->eventQueue.push_back(AsEvent{3, QByteArray(), it->first});
+                        d->eventQueue.push_back(AsEvent{Event_ReadDeviceLists, QByteArray(), it->first});
                         it = d->reenumerationsDue.erase(it);
                     } else {
                         next = std::min(next, it->second);
@@ -297,30 +489,29 @@ void OrvexSystem::orvexsystemEventHandler()
 
 void OrvexSystem::handleEvent(const AsEvent &event)
 {
-    if (event.type == 0) {
+    if (event.type == Event_Discovery) {
         updateHubs();
         return;
     }
     if (!event.hub)
         return;
     {
-        // Only hubs of the current table: an event never reaches a hub that
-        // shutdown() has deleted.
-        // Compared as a pointer: the hub may be one that is gone.
+        // Only hubs of the current table, compared as pointers: an event
+        // never reaches a hub that shutdown() has deleted.
         std::lock_guard<std::mutex> lock(d->tableMutex);
         if (std::find(d->hubs.cbegin(), d->hubs.cend(), event.hub) == d->hubs.cend())
             return;
     }
     switch (event.type) {
-    case 1:
+    case Event_AsyncPacket:
         if (auto *hub = dynamic_cast<TwoPointFourGHzHub *>(event.hub))
             hub->processAsyncPacket(event.data);
         break;
-    case 2:
+    case Event_GenericAsyncPacket:
         if (auto *hub = dynamic_cast<TwoPointFourGHzHub *>(event.hub))
             hub->processGenericAsyncPacket(event.data);
         break;
-    case 3:
+    case Event_ReadDeviceLists:
         event.hub->readRegisteredDevicesLists();
         break;
     default:

@@ -4,14 +4,20 @@
 #include <orvexsystem/abstracthardwarewrapper.h>
 #include <orvexsystem/system.h>
 
+#include "hub/callbackslot.h"
+
 #include <QtCore/QMap>
+#include <QtCore/QSet>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 class QThread;
 
@@ -24,10 +30,17 @@ public:
     static constexpr std::chrono::milliseconds MutexTryLockTime{10000};
     // How long shutdown() waits for the event thread before it says so.
     static constexpr std::chrono::milliseconds EventThreadJoinTime{50};
+    // No hub packet is longer: the driver's length is refused beyond it.
+    static const uint32_t MaximumPacketLength = 65536;
+
+    static OrvexSystemPrivate *get(OrvexSystem *system) { return system->d.get(); }
 
     std::shared_ptr<AbstractHardwareWrapper> wrapper() const { return std::atomic_load(&m_wrapper); }
     void setWrapper(std::shared_ptr<AbstractHardwareWrapper> w) { std::atomic_store(&m_wrapper, std::move(w)); }
 
+    // --- lifecycle ----------------------------------------------------------
+    // initialise() and shutdown() take turns under this lock.
+    std::mutex lifecycleMutex;
     std::atomic<int> state{0};
     std::atomic<int> currentSession{0};
     std::atomic<OrvexSystem::Error> lastError{OrvexSystem::Error_Failed};
@@ -36,27 +49,63 @@ public:
     // binding is not created again.
     std::mutex wrapperMutex;
     bool wrapperCreated = false;
+    // The thread that called initialise(): every hub lives there.
+    QThread *hostThread = nullptr;
 
-    std::mutex callbackMutex;
-    OrvexSystem::HubConnectedCallback hubConnectedCallback = nullptr;
-    void *hubConnectedContext = nullptr;
+    CallbackSlot<OrvexSystem::HubConnectedCallback> hubConnectedCallback;
+
+    // --- hubs ---------------------------------------------------------------
+    // Every hub object that exists, in the table or still being set up, so
+    // that shutdown() can end the exchanges of all of them.
+    void hubCreated(Hub *hub);
+    void hubDestroyed(Hub *hub);
+    // Marks the system as stopping and ends every waiting exchange.
+    void beginStopping();
 
     // The hub table and the information maps. Discovery writes them (host
-    // thread inside initialise(), the event thread afterwards); the packet
-    // callback and host calls read them. Never held while calling out.
+    // thread inside initialise(), the event thread afterwards); host calls
+    // read them. Never held while calling out.
     mutable std::mutex tableMutex;
     QMap<HubHandle_t, Hub *> hubs;
     QMap<int, HubDisplayInfo> orvexHubInfo;
     QMap<int, HubDisplayInfo> legacyHubInfo;
+    // Adds a hub to the table and publishes the packet path's view of it.
+    void insertHubLocked(HubHandle_t handle, Hub *hub);
 
-    // Driver callbacks still running; shutdown() waits for them before it
-    // deletes hubs and the binding.
-    std::atomic<int> callbacksInFlight{0};
-    std::atomic<bool> shutdownWaiting{false};
-    std::mutex inFlightMutex;
-    std::condition_variable inFlightDone;
+    // --- driver callbacks ---------------------------------------------------
+    // Admits a plug-and-play notice and counts it in flight; false once
+    // shutdown() has closed the gate. Counted under tableMutex, which
+    // shutdown() takes to close the gate.
+    bool enterPnpCallback();
+    // Admits a packet for the hub with this handle; null (and not counted)
+    // when the gate is closed or no such hub is in the table. Takes no lock.
+    Hub *enterPacketCallback(HubHandle_t handle);
+    void leaveCallback();
+    // Closes the gate to new callbacks and empties the table; returns the
+    // hubs it held.
+    QMap<HubHandle_t, Hub *> closeCallbackGate();
+    void openCallbackGate();
+    // Waits until no admitted callback is running.
+    void waitForCallbacks();
 
-    // The event queue, first in, first out.
+    // --- driver lock --------------------------------------------------------
+    // The library's side of the driver lock: a re-entrant lock by thread in
+    // front of the driver's own, so that a wait for it can be given up when
+    // the system stops (the driver's lock cannot be interrupted).
+    enum class LockWait { Never, Always, UntilStopping };
+    // True when the thread holds the lock afterwards; *first tells whether
+    // this call took it (so the caller takes the driver's lock too).
+    bool acquireDriverLock(LockWait wait, bool *first);
+    enum class Release { NotHeld, Nested, Last };
+    // Gives up one level. On Last the caller releases the driver's lock and
+    // then calls finishDriverLockRelease().
+    Release beginDriverLockRelease();
+    void finishDriverLockRelease();
+    bool holdsDriverLock();
+
+    // --- event thread -------------------------------------------------------
+    void scheduleReenumeration(Hub *hub, int ms);
+
     std::mutex eventMutex;
     std::condition_variable eventCondition;
     std::deque<OrvexSystem::AsEvent> eventQueue;
@@ -68,10 +117,41 @@ public:
     // event thread's pass after an early plug-and-play notification.
     std::mutex discoveryMutex;
 
-    // The thread that called initialise(): every hub lives there.
-    QThread *hostThread = nullptr;
+    std::atomic<bool> stopping{false};
 
 private:
+    // The packet path's view of the hub table: immutable once published;
+    // replaced (not changed) when a hub is added. Every view stays alive
+    // until shutdown() has waited for the callbacks, so a callback never
+    // reads a freed one.
+    struct HubTable
+    {
+        std::vector<std::pair<HubHandle_t, Hub *>> entries;
+        Hub *find(HubHandle_t handle) const
+        {
+            for (const auto &entry : entries)
+                if (entry.first == handle)
+                    return entry.second;
+            return nullptr;
+        }
+    };
+    std::atomic<const HubTable *> m_packetTable{nullptr};
+    std::vector<std::unique_ptr<HubTable>> m_tables;
+    bool m_acceptingPnp = false; // under tableMutex
+    std::atomic<bool> m_acceptingPackets{false};
+    std::atomic<int> m_callbacksInFlight{0};
+    std::atomic<bool> m_shutdownWaiting{false};
+    std::mutex m_inFlightMutex;
+    std::condition_variable m_inFlightDone;
+
+    std::mutex m_liveHubsMutex;
+    QSet<Hub *> m_liveHubs;
+
+    std::mutex m_driverLockMutex;
+    std::condition_variable m_driverLockFree;
+    std::thread::id m_driverLockOwner;
+    int m_driverLockDepth = 0;
+
     std::shared_ptr<AbstractHardwareWrapper> m_wrapper;
 };
 

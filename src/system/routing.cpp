@@ -1,39 +1,44 @@
 // Packets from the driver to the hubs, commands from the hubs to the driver,
 // and the driver's pen and touch settings.
 
-#include "system/callbackscope.h"
 #include "system/orvexsystem_p.h"
+#include "system/threadcontext.h"
 
 #include <orvexsystem/hub.h>
+
+#include <cstring>
 
 namespace Orvexsystem {
 
 void OrvexSystem::processPacketCallback(int32_t handle, const uint8_t *data, uint32_t length,
                                         void *context)
 {
-    auto *self = static_cast<OrvexSystem *>(context);
-    OrvexSystemPrivate &d = *self->d;
-    Hub *hub;
+    // A length that no packet can have is refused before anything is read.
+    if (length > OrvexSystemPrivate::MaximumPacketLength)
+        return;
+    OrvexSystemPrivate &d = *static_cast<OrvexSystem *>(context)->d;
+    Hub *hub = d.enterPacketCallback(handle);
+    if (!hub)
+        return;
     {
-        std::lock_guard<std::mutex> lock(d.tableMutex);
-        if (d.hubs.isEmpty())
-            return;
-        hub = d.hubs.value(handle, nullptr);
-        if (!hub)
-            return;
-        // Counted while the hub is certainly in the table: shutdown() removes
-        // it under the same lock and then waits for this callback.
-        d.callbacksInFlight.fetch_add(1);
+        ThreadContext::DriverCallback mark;
+        if (!data)
+            length = 0;
+        // Some hubs' packets carry a three-byte prefix marked by 'A' in byte 1.
+        if (length >= 3 && data[1] == 0x41) {
+            data += 3;
+            length -= 3;
+        }
+        // Each driver thread reuses one buffer: no allocation per packet. A
+        // hub that keeps the packet keeps a shared copy, which the next
+        // packet does not overwrite (the buffer detaches from it first).
+        static thread_local QByteArray buffer;
+        buffer.resize(int(length));
+        if (length > 0)
+            std::memcpy(buffer.data(), data, length);
+        hub->processPacket(buffer);
     }
-    CallbackScope scope(d, CallbackScope::Adopt{});
-    if (!data)
-        length = 0;
-    // Some hubs' packets carry a three-byte prefix marked by 'A' in byte 1.
-    if (length >= 3 && data[1] == 0x41) {
-        data += 3;
-        length -= 3;
-    }
-    hub->processPacket(QByteArray(reinterpret_cast<const char *>(data), int(length)));
+    d.leaveCallback();
 }
 
 bool OrvexSystem::sendCommand(Hub *hub, const QByteArray &command)

@@ -9,7 +9,7 @@ VirtualTwoPointFourGHzHub::VirtualTwoPointFourGHzHub(OrvexSystem *system, int ha
       m_strDescription(std::move(description))
 {
     // Replies travel through the response server.
-    m_nResponseMaximumWaitTime.store(6000);
+    setResponseWaitTime(6000);
 }
 
 VirtualTwoPointFourGHzHub::~VirtualTwoPointFourGHzHub() = default;

@@ -51,11 +51,11 @@ TEST(NoDriver, BindingAnswersDefaultsWithoutCallingAnything)
     OrvexWrapper wrapper;
     EXPECT_FALSE(wrapper.isLoaded());
     EXPECT_EQ(wrapper.initialise(), 0);
-    uint8_t info[ORVEX_DEVICE_INFO_SIZE] = {8};
-    EXPECT_EQ(wrapper.writePacket(1, info, 3), -1);
+    DriverDeviceInfo info = DriverDeviceInfo::empty();
+    EXPECT_EQ(wrapper.writePacket(1, reinterpret_cast<const uint8_t *>(&info), 3), -1);
     EXPECT_EQ(wrapper.sendCommand(1, 2), -1);
     EXPECT_EQ(wrapper.getDeviceCount(), 0);
-    EXPECT_FALSE(wrapper.enumDeviceInfo(0, info));
+    EXPECT_FALSE(wrapper.enumDeviceInfo(0, &info));
     EXPECT_EQ(wrapper.getPointingDeviceDestination(1, 1, 0), 0xFF);
     EXPECT_EQ(wrapper.getTouchDestination(1), 0xFF);
     EXPECT_EQ(wrapper.getLATEDetection(1), 0xFF);

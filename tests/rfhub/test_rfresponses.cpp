@@ -6,6 +6,8 @@
 #include <orvexsystem/hubresponse.h>
 #include <orvexsystem/twopointfourghzresponses.h>
 
+#include "hub/responsehandler.h"
+
 #include <gtest/gtest.h>
 
 using namespace Orvexsystem;

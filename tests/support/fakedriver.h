@@ -169,7 +169,10 @@ public:
     }
     int32_t setXferMask(int32_t h, int32_t mask) override { return note("setXferMask", h, mask); }
     int32_t getDeviceCount() override { return m_driver.deviceCount(); }
-    bool enumDeviceInfo(int32_t index, uint8_t *info) override { return m_driver.enumDevice(index, info); }
+    bool enumDeviceInfo(int32_t index, Orvexsystem::DriverDeviceInfo *info) override
+    {
+        return m_driver.enumDevice(index, reinterpret_cast<uint8_t *>(info));
+    }
     int32_t setPointingDeviceDestination(int32_t h, int32_t a, int32_t b, int32_t c) override
     {
         return note("setPointingDeviceDestination", h, a, b, c);
@@ -270,12 +273,11 @@ public:
 
 protected:
     Orvexsystem::AbstractHardwareWrapper *createWrapper() override { return new FakeWrapper(m_driver); }
-    Orvexsystem::Hub *createHub(int kind, Orvexsystem::HubHandle_t handle, quint64 uid, int connectionType,
-                                int version, const QString &description) override
+    Orvexsystem::Hub *createHub(const Orvexsystem::DriverDeviceInfo &record) override
     {
         if (hubFactory)
-            return hubFactory(this, kind, handle, uid);
-        return OrvexSystem::createHub(kind, handle, uid, connectionType, version, description);
+            return hubFactory(this, record.kind, record.handle, record.uid());
+        return OrvexSystem::createHub(record);
     }
 
 private:

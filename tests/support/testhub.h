@@ -41,17 +41,24 @@ public:
             destroyed->store(true);
     }
 
-    using Hub::currentResponseHandler;
     using Hub::getTouchData;
     using Hub::getTouchStatus;
     using Hub::readVirtualVoteFile;
     using Hub::recordError;
     using Hub::responseHandler;
     using Hub::sendAndWait;
-    using Hub::setCurrentResponseHandler;
     using Hub::setSession;
     using Hub::setSessionState;
     using Hub::SessionState;
+
+    Orvexsystem::IResponseHandler *currentResponseHandler() const
+    {
+        return hubPrivate()->currentHandler.load();
+    }
+    void setCurrentResponseHandler(Orvexsystem::IResponseHandler *handler)
+    {
+        hubPrivate()->currentHandler.store(handler);
+    }
 
     void processPacket(const QByteArray &packet) override
     {
