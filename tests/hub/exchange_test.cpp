@@ -40,6 +40,14 @@ TEST_F(HubExchange, ReplyIsParsedAndFailuresRecordCommsFailureOrNothing)
     EXPECT_EQ(reply.touchCount(), 12);
     EXPECT_EQ(hub->currentResponseHandler(), nullptr) << "the handler is released";
 
+    // A reply that the driver delivers inside the write call is kept: the
+    // handler is ready before the command leaves.
+    driver.setSynchronousReplies(true);
+    answerTouchQueries([](int) { return touchStatusPacket(0, 3); });
+    ASSERT_TRUE(hub->sendAndWait(QByteArray(":QT\r"), reply, 50));
+    EXPECT_EQ(reply.touchCount(), 3);
+    driver.setSynchronousReplies(false);
+
     // A reply of the wrong length is never taken for one.
     driver.setResponder([](int, const QByteArray &) {
         return QList<QByteArray>{touchStatusPacket(5, 1).left(7)};

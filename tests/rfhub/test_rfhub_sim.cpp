@@ -4,6 +4,8 @@
 #include "support/virtualvotefile.h"
 #include "support/wait.h"
 
+#include "rfhub/twopointfourghzhub_p.h"
+
 #include <orvexsim.h>
 #include <orvexsystem/system.h>
 #include <orvexsystem/twopointfourghzhub.h>
@@ -210,9 +212,12 @@ TEST_F(SimRfHub, ClearsRereadTheirListsOnly)
     EXPECT_EQ(writesOf(1), QList<QByteArray>({":CS07\r", ":GR07\r"}));
     EXPECT_TRUE(held(Slates).isEmpty());
     EXPECT_EQ(held(Expressions).size(), 8);
+    orvexsim_clear_writes(1);
     ASSERT_TRUE(hub->clearHubOfVotes(nullptr));
     ASSERT_TRUE(hub->clearHubOfExpressions(nullptr));
     ASSERT_TRUE(hub->clearHubOfPenExpressions(nullptr));
+    EXPECT_EQ(startingWith(writesOf(1), ":CS"),
+              QList<QByteArray>({":CS06\r", ":CS09\r", ":CS0D\r"}));
     EXPECT_TRUE(held(Votes).isEmpty() && held(Expressions).isEmpty() &&
                 held(PenExpressions).isEmpty());
     orvexsim_clear_writes(1);
@@ -385,6 +390,95 @@ TEST_F(SimRfHub, VirtualHubIsA24GHzHubThatSaysSo)
     QList<Device *> slates;
     ASSERT_TRUE(virtualHub->getDeviceList(Slates, &slates));
     EXPECT_EQ(slates.size(), 1);
+
+    // Back after leaving, it is still listed as virtual.
+    auto listedAsVirtual = [] {
+        QMap<int, HubDisplayInfo> info;
+        OrvexSystem::instance().getOrvexHubInfoMap(info);
+        return info.contains(5) ? int(info[5].isVirtual) : -1;
+    };
+    // Unplugged once the hub's set-up (ending with its board query) is done:
+    // an exchange cut off by the unplug would wait out its reply time.
+    ASSERT_GE(orvexsim_wait_for_command(5, ":GR08", 5000), 0);
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+    ASSERT_EQ(orvexsim_unplug_hub(5), 0);
+    ASSERT_TRUE(waitFor([&] { return listedAsVirtual() == -1; }));
+    ASSERT_EQ(orvexsim_plug_hub(5), 0);
+    ASSERT_TRUE(waitFor([&] { return listedAsVirtual() == 1; }));
+}
+
+TEST_F(SimRfHub, AResetDuringAnotherCallersExchangeIsNotIgnoredByAWaitingClear)
+{
+    std::atomic<int> resets{0};
+    QObject::connect(hub, &Hub::hubReset, [&](Hub *) { resets.fetch_add(1); });
+    // Another caller's exchange holds the hub's turn; the clear waits for it.
+    std::unique_lock<std::mutex> turn(TwoPointFourGHzHubPrivate::get(hub)->exchangeMutex());
+    std::thread clearing([&] { EXPECT_TRUE(hub->clearHubOfBoards(nullptr)); });
+    spinEvents(100);
+    fromHub({0x03, 0xA0, 0x00});
+    EXPECT_EQ(resets.load(), 1);
+    turn.unlock();
+    clearing.join();
+}
+
+TEST_F(SimRfHub, DisplayListsPenStrokesAndTouchReachTheHost)
+{
+    QList<DeviceDisplayInfo> list;
+    auto &system = OrvexSystem::instance();
+    ASSERT_TRUE(system.getOrvexVoteDisplayInfoList(1, list));
+    ASSERT_EQ(list.size(), 32);
+    EXPECT_EQ(list[0].name, QStringLiteral("V01"));
+    EXPECT_EQ(list[0].uid, 0x06A10001u);
+    ASSERT_TRUE(system.getOrvexExpressionDisplayInfoList(1, list));
+    ASSERT_EQ(list.size(), 8);
+    EXPECT_EQ(list[0].subType, Device::SubType_Expression);
+    EXPECT_EQ(list[7].subType, Device::SubType_Expression0C);
+    ASSERT_TRUE(system.getOrvexSlateDisplayInfoList(1, list));
+    EXPECT_EQ(list.size(), 4);
+
+    std::mutex m;
+    QList<int> events;
+    QList<int> touches;
+    QObject::connect(hub, &Hub::penEventReceived, hub,
+                     [&](Hub *, Hub::PenEvent e, quint8, int, int, bool, bool) {
+                         std::lock_guard<std::mutex> lock(m);
+                         events << e;
+                     }, Qt::DirectConnection);
+    QObject::connect(hub, &Hub::touchEventReceived, hub,
+                     [&](Hub *, QList<Hub::TouchInfo> t) {
+                         std::lock_guard<std::mutex> lock(m);
+                         touches << int(t.size());
+                     }, Qt::DirectConnection);
+    ASSERT_EQ(orvexsim_start_pen_stream(1, 1, 2000, ORVEXSIM_PEN_STROKE_PACKETS), 0);
+    const OrvexSimTouch contacts[2] = {{1, 100, 200, 5, 1}, {2, 300, 400, 6, 1}};
+    ASSERT_EQ(orvexsim_inject_touch(1, contacts, 2), 0);
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+    std::lock_guard<std::mutex> lock(m);
+    EXPECT_EQ(events.count(Hub::PenEvent_TipDown), 1);
+    EXPECT_EQ(events.count(Hub::PenEvent_TipUp), 1);
+    EXPECT_EQ(events.count(Hub::PenEvent_BarrelDown), 1);
+    EXPECT_EQ(events.count(Hub::PenEvent_BarrelUp), 1);
+    EXPECT_EQ(events.size(), ORVEXSIM_PEN_STROKE_PACKETS);
+    EXPECT_EQ(touches, QList<int>({2}));
+}
+
+TEST_F(SimRfHub, TouchSupportFollowsTheBoardVersion)
+{
+    struct Probe : TwoPointFourGHzHub
+    {
+        using TwoPointFourGHzHub::isTouchSupported;
+    };
+    bool (TwoPointFourGHzHub::*touchSupported)() = &Probe::isTouchSupported;
+    for (int version : {849, 850}) {
+        const int handle = version == 849 ? 6 : 7;
+        ASSERT_EQ(orvexsim_add_hub(ORVEXSIM_KIND_RF, handle, handle, ORVEXSIM_CONNECTION_USB, 1,
+                                   nullptr),
+                  0);
+        orvexsim_add_board(handle, 0x08000000u + handle, 0x0500, "B", version);
+        ASSERT_TRUE(waitFor([&] { return findHub(handle) != nullptr; }));
+        auto *rf = qobject_cast<TwoPointFourGHzHub *>(findHub(handle));
+        EXPECT_EQ((rf->*touchSupported)(), version == 850) << version;
+    }
 }
 
 TEST_F(SimRfHub, EntityIdsWithinOneSecondDifferByOne)

@@ -74,16 +74,22 @@ int FakeDriver::count(const QString &operationPrefix) const
 int FakeDriver::write(int handle, const QByteArray &data)
 {
     Responder responder;
+    bool synchronous = false;
     const int result = locked([&] {
         m_log.append(QStringLiteral("writePacket(%1)").arg(handle));
         m_writes[handle].append(data);
         responder = m_responder;
+        synchronous = m_synchronous;
         return m_writeResult;
     });
     m_changed.notify_all();
     if (result != -1 && responder)
-        for (const QByteArray &reply : responder(handle, data))
-            deliverLater(handle, reply);
+        for (const QByteArray &reply : responder(handle, data)) {
+            if (synchronous)
+                deliverNow(handle, reply);
+            else
+                deliverLater(handle, reply);
+        }
     return result;
 }
 
@@ -117,6 +123,8 @@ bool FakeDriver::enumDevice(int index, uint8_t *info) const
     if (index < 0 || index >= m_hubs.size() || info[0] != ORVEX_DEVICE_INFO_HEADER)
         return false;
     const HubRecord &hub = m_hubs[index];
+    if (hub.handle == m_enumFails)
+        return false;
     std::memset(info + 4, 0, ORVEX_DEVICE_INFO_SIZE - 4);
     put32(info + ORVEX_DEVICE_INFO_OFFSET_KIND, quint32(hub.kind));
     put32(info + ORVEX_DEVICE_INFO_OFFSET_CONNECTION, quint32(hub.connectionType));

@@ -50,6 +50,13 @@ public:
     void addHub(const HubRecord &hub) { locked([&] { m_hubs.append(hub); }); }
     void setResponder(Responder responder) { locked([&] { m_responder = std::move(responder); }); }
     void setWriteResult(int result) { locked([&] { m_writeResult = result; }); }
+    // Replies are delivered inside the write call, on the writing thread.
+    void setSynchronousReplies(bool on) { locked([&] { m_synchronous = on; }); }
+    // The record of the hub with this handle is refused.
+    void setEnumFails(int handle) { locked([&] { m_enumFails = handle; }); }
+    // Called on every attach (initialise() of the binding), on the caller's
+    // thread, outside the driver's lock.
+    std::function<void()> onAttach;
     // Answers of the driver's getters, by operation name.
     void setAnswer(const QString &operation, int value) { locked([&] { m_answers[operation] = value; }); }
 
@@ -113,6 +120,8 @@ private:
     QList<QByteArray> m_rawRecords;
     Responder m_responder;
     int m_writeResult = 0;
+    bool m_synchronous = false;
+    int m_enumFails = 0;
     QMap<QString, int> m_answers;
     QStringList m_log;
     QMap<int, QList<QByteArray>> m_writes;
@@ -138,7 +147,15 @@ public:
             m_driver.record(QStringLiteral("detach"));
     }
 
-    int32_t initialise() override { return m_driver.loaded ? (m_driver.record(QStringLiteral("attach")), 1) : 0; }
+    int32_t initialise() override
+    {
+        if (!m_driver.loaded)
+            return 0;
+        if (m_driver.onAttach)
+            m_driver.onAttach();
+        m_driver.record(QStringLiteral("attach"));
+        return 1;
+    }
     int32_t detach() override { return m_driver.record(QStringLiteral("detach")), 0; }
     int32_t getInterface() override { return 0; }
     int32_t setCallback(int32_t handle, OrvexPacketCallback callback, void *context) override

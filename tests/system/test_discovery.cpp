@@ -143,6 +143,17 @@ TEST_F(Discovery, HubConnectedCallbackReplacesOnlyTheHubSignals)
     QMap<int, HubDisplayInfo> orvex;
     system.getOrvexHubInfoMap(orvex);
     EXPECT_TRUE(orvex[6].isVirtual);
+
+    driver.setHubs({});
+    system.updateHubs();
+    EXPECT_EQ(calls, QStringList({"6 1", "6 0"}));
+    // A null callback gives the signals back.
+    system.setHubConnectedCallback(nullptr, &calls);
+    driver.setHubs({hubRecord(4, 6)});
+    system.updateHubs();
+    EXPECT_EQ(calls.size(), 2);
+    EXPECT_EQ(listener.events,
+              QStringList({"orvex+ 6", "orvex- 6", "connected 6", "orvex+ 6"}));
 }
 
 TEST_F(Discovery, AFailedRecordCountsAsGoneAndZeroDevicesDisconnectAll)
@@ -150,9 +161,16 @@ TEST_F(Discovery, AFailedRecordCountsAsGoneAndZeroDevicesDisconnectAll)
     driver.setHubs({hubRecord(3, 1), hubRecord(3, 2)});
     useTestHubs();
     ASSERT_TRUE(system.initialise());
-    driver.setHubs({});
+    // Hub 1 is still counted, but its record is refused.
+    driver.setEnumFails(1);
     system.updateHubs();
     QList<Hub *> hubs;
+    ASSERT_TRUE(system.getHubList(&hubs));
+    ASSERT_EQ(hubs.size(), 1);
+    EXPECT_EQ(hubs[0]->handle(), 2);
+    driver.setEnumFails(0);
+    driver.setHubs({});
+    system.updateHubs();
     ASSERT_TRUE(system.getHubList(&hubs));
     EXPECT_TRUE(hubs.isEmpty());
     QMap<int, HubDisplayInfo> orvex;

@@ -6,6 +6,7 @@
 #include "support/wait.h"
 
 #include <orvexsystem/hub.h>
+#include <orvexsystem/twopointfourghzhub.h>
 
 #include <gtest/gtest.h>
 
@@ -290,4 +291,167 @@ TEST_F(System, AReenumerationRestartsOnEachRequestIsCancelledAndRunsOnce)
     driver.deliverNow(1, bytes({0x04, 0x56, 0x02, 0x01}));
     spinEvents(800);
     EXPECT_EQ(count(), 1);
+}
+
+TEST_F(System, ShutdownEndsAWaitingExchangeAndGivesUpAWaitForTheDriverLock)
+{
+    // A thread that holds the driver lock cannot shut down: the event thread
+    // may be waiting for that lock.
+    start({1});
+    system.lockDriver();
+    EXPECT_FALSE(system.shutdown());
+    EXPECT_EQ(system.getLastError(), OrvexSystem::Error_Failed);
+    system.unlockDriver();
+
+    // The event thread waits for a silent hub's reply.
+    std::atomic<int> exchange{-1};
+    hub(0)->onReread = [&] {
+        AnyReply reply;
+        exchange = hub(0)->sendAndWait(QByteArray(":GI\r"), reply, 60000) ? 1 : 0;
+    };
+    system.asPostEvent({OrvexSystem::Event_ReadDeviceLists, QByteArray(), hub(0)});
+    ASSERT_TRUE(waitFor([&] { return driver.writes(1).size() == 1; }));
+    auto begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(system.shutdown());
+    // Far below one reply wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
+    EXPECT_EQ(exchange.load(), 0);
+
+    // The event thread waits for the driver lock that a host thread holds.
+    ASSERT_TRUE(system.initialise());
+    std::atomic<bool> lockWaiting{false};
+    TestHub *waiting = hub(0);
+    waiting->onReread = [&] {
+        lockWaiting = true;
+        waiting->lockDriver();
+        waiting->unlockDriver();
+    };
+    Gate holder;
+    std::thread host([&] {
+        system.lockDriver();
+        holder.block();
+        system.unlockDriver();
+    });
+    ASSERT_TRUE(holder.waitEntered());
+    system.asPostEvent({OrvexSystem::Event_ReadDeviceLists, QByteArray(), waiting});
+    ASSERT_TRUE(waitFor([&] { return lockWaiting.load(); }));
+    begin = std::chrono::steady_clock::now();
+    ASSERT_TRUE(system.shutdown());
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(3));
+    holder.open();
+    host.join();
+}
+
+TEST_F(System, APlugAndPlayNoticeInFlightFinishesBeforeTheDriverIsDetached)
+{
+    start({});
+    ASSERT_TRUE(system.initialise());
+    Gate gate;
+    std::atomic<bool> armed{true};
+    driver.onAttach = [&] {
+        if (armed.exchange(false))
+            gate.block();
+    };
+    driver.notifyPnp();
+    ASSERT_TRUE(gate.waitEntered());
+    std::thread stopper([&] { EXPECT_TRUE(system.shutdown()); });
+    spinEvents(100);
+    EXPECT_EQ(driver.count("detach"), 0) << "the notice admitted first is waited for";
+    gate.open();
+    stopper.join();
+    const QStringList log = driver.log();
+    EXPECT_LT(log.lastIndexOf("attach"), log.indexOf("detach"));
+    driver.onAttach = nullptr;
+}
+
+TEST_F(System, EveryNoticeReattachesAndLengthsNoPacketHasAreRefused)
+{
+    start({1});
+    for (int i = 0; i < 3; ++i)
+        driver.notifyPnp();
+    EXPECT_TRUE(waitFor([&] { return driver.count("attach") == 4; }));
+
+    int packets = 0;
+    hub(0)->onPacket = [&](const QByteArray &) { ++packets; };
+    const QByteArray big(65536, '\x01');
+    const auto *data = reinterpret_cast<const uint8_t *>(big.constData());
+    TestSystem::processPacketCallback(1, data, 0x80000000u, &system);
+    TestSystem::processPacketCallback(1, data, 65537, &system);
+    EXPECT_EQ(packets, 0);
+    TestSystem::processPacketCallback(1, data, 65536, &system);
+    EXPECT_EQ(packets, 1);
+}
+
+TEST_F(System, InitialiseAndShutdownFromTwoThreadsTakeTurns)
+{
+    start({1});
+    ASSERT_TRUE(system.shutdown());
+    driver.clearLog();
+    const int cycles = 20;
+    for (int i = 0; i < cycles; ++i) {
+        std::thread other([&] { EXPECT_TRUE(system.initialise()); });
+        EXPECT_TRUE(system.initialise());
+        other.join();
+        std::thread stopper([&] { EXPECT_TRUE(system.shutdown()); });
+        EXPECT_TRUE(system.shutdown());
+        stopper.join();
+    }
+    EXPECT_EQ(driver.count("setPnpCallback"), cycles);
+    EXPECT_EQ(driver.count("clearCallback(0)"), cycles);
+    EXPECT_EQ(driver.count("setCallback(1"), cycles);
+}
+
+TEST_F(System, AnExchangeOnTheDriversThreadFailsAtOnce)
+{
+    start({1});
+    std::atomic<int> result{-1};
+    std::atomic<int> error{-1};
+    hub(0)->onPacket = [&](const QByteArray &) {
+        AnyReply reply;
+        result = hub(0)->sendAndWait(QByteArray(":GI\r"), reply, 5000) ? 1 : 0;
+        error = hub(0)->getLastError();
+    };
+    driver.deliverLater(1, bytes({0x02, 0x00}));
+    ASSERT_TRUE(driver.waitIdle(1000));
+    EXPECT_EQ(result.load(), 0);
+    EXPECT_EQ(error.load(), Hub::Error_Failed);
+    EXPECT_TRUE(driver.writes(1).isEmpty());
+}
+
+namespace {
+// A 2.4 GHz hub that records the device messages the event thread hands it.
+class RecordingRfHub : public TwoPointFourGHzHub
+{
+public:
+    RecordingRfHub(OrvexSystem *system, int handle) : TwoPointFourGHzHub(system, handle, 0, true, 1)
+    {
+    }
+    void processGenericAsyncPacket(const QByteArray &packet) override { generic << packet; }
+    QList<QByteArray> generic;
+};
+} // namespace
+
+TEST_F(System, MessageEventsReachOnlyTwoPointFourGHzHubs)
+{
+    system.hubFactory = [](TestSystem *s, int kind, int handle, quint64 uid) -> Hub * {
+        if (kind == 3)
+            return new RecordingRfHub(s, handle);
+        return new TestHub(s, handle, uid, false);
+    };
+    driver.addHub(rfHub(1));
+    FakeDriver::HubRecord other = rfHub(2);
+    other.kind = 2;
+    driver.addHub(other);
+    ASSERT_TRUE(system.initialise());
+    QList<Hub *> hubs;
+    ASSERT_TRUE(system.getHubList(&hubs));
+    auto *rf = dynamic_cast<RecordingRfHub *>(hubs[0]);
+    ASSERT_NE(rf, nullptr);
+    for (Hub *target : hubs) {
+        system.asPostEvent({OrvexSystem::Event_AsyncPacket, bytes({1}), target});
+        system.asPostEvent({OrvexSystem::Event_GenericAsyncPacket, bytes({2}), target});
+    }
+    system.asPostEvent({OrvexSystem::Event_ReadDeviceLists, QByteArray(), hubs[1]});
+    ASSERT_TRUE(waitFor([&] { return static_cast<TestHub *>(hubs[1])->rereads == 1; }));
+    EXPECT_EQ(rf->generic, QList<QByteArray>({bytes({2})}));
 }
