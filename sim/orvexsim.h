@@ -39,7 +39,10 @@
  *             1 board             uid 0x08E50001, address 0x0501,
  *                                 name "Board 12", version 912 (touch)
  *   handle 2  legacy hub (kind 2, USB), uid 0x000000004C3B2A19,
- *             version 864, with a touch board
+ *             version 864, with a touch board; vote channel 1, slate
+ *             channel 1, band 1, board id 12; waiting to register:
+ *             4 voting handsets  ids 0x1A2B01..0x1A2B04, version 3
+ *             1 slate            id 5
  *   driver version text "6.2.14.3"
  *   both boards: touch running, 4 touches supported.
  */
@@ -325,6 +328,127 @@ ORVEXSIM_API int orvexsim_stop_pen_stream(int32_t handle);
  * none was received. */
 ORVEXSIM_API int orvexsim_get_pen_type(int32_t handle, int pen);
 ORVEXSIM_API int orvexsim_get_pen_hardware_mode(int32_t handle, int pen);
+
+/* ------------------------------------------------------------------------
+ * Legacy hubs (kinds 1 and 2)
+ *
+ * A legacy hub answers the legacy command set in the form of its
+ * connection: the USB form, or the serial form (first byte 0x80 | length,
+ * code in byte 2, 7 data bits per byte) on a hub added with connection
+ * type 1. It keeps its radio settings and the handsets and slates within
+ * its reach; the library keeps the list of registrations itself, so a test
+ * that starts from a settings file adds the devices as registered.
+ *
+ * Handsets have ids 1..0x7FFFFF (USB) or 1..0x1FFFFF (serial) and a version
+ * 0..127; slates have ids 1..63. A PIN is three digits 1..6, e.g. "314",
+ * as the host sends it in ":AP" (A = 1 ... F = 6).
+ * A hub added with orvexsim_add_hub starts with vote channel 1, slate
+ * channel 1, band 1, board id 1, radio slates off and no devices.
+ * ------------------------------------------------------------------------ */
+
+/* Flags of orvexsim_legacy_handset_state and orvexsim_legacy_slate_state. */
+#define ORVEXSIM_LEGACY_REGISTERED 1   /* tuned to the hub: a handset answers ":VI",
+                                          a slate has its PIN */
+#define ORVEXSIM_LEGACY_LISTENED 2     /* handset: the hub passes its key presses on
+                                          (registered or ":VI" since the last ":VO");
+                                          slate: enabled by ":AB" since the last ":AE" */
+#define ORVEXSIM_LEGACY_WAITING 4      /* its learner pressed "register" */
+#define ORVEXSIM_LEGACY_ASKED_PIN 8    /* slate: asked for a PIN, waits for ":AP" */
+#define ORVEXSIM_LEGACY_SWITCHED_OFF 16 /* handset: switched off */
+
+/* Sessions of orvexsim_legacy_session. */
+#define ORVEXSIM_LEGACY_SESSION_NONE 0
+#define ORVEXSIM_LEGACY_SESSION_VOTE_REGISTRATION 1  /* ":VR" */
+#define ORVEXSIM_LEGACY_SESSION_SLATE_REGISTRATION 2 /* ":AR" */
+#define ORVEXSIM_LEGACY_SESSION_SLATE_PIN 3          /* an ":AP" a slate heard */
+#define ORVEXSIM_LEGACY_SESSION_VOTING_VB 4          /* ":VB" */
+#define ORVEXSIM_LEGACY_SESSION_VOTING_VM 5          /* ":VM" */
+#define ORVEXSIM_LEGACY_SESSION_PIN_NAMING 6         /* ":VZ" */
+
+/* Sets the radio settings that ":VT" reports: channels and band 0..3,
+ * board id 0..255 (0..127 on a serial hub). On band 2 ":VY" and ":AY" carry
+ * the channel plus 3. Registrations are kept. */
+ORVEXSIM_API int orvexsim_legacy_set_radio(int32_t handle, int voteChannel, int slateChannel, int band,
+                                           int boardId);
+
+/* Reads the radio settings (as changed by ":VY", ":AY", ":UR") and whether
+ * radio slates are on (":AT1" on, ":AE" off); any pointer may be NULL. */
+ORVEXSIM_API int orvexsim_legacy_get_radio(int32_t handle, int *voteChannel, int *slateChannel, int *band,
+                                           int *boardId, int *rfSlates);
+
+/* The hub's session (ORVEXSIM_LEGACY_SESSION_*), or -1. ":VE" ends every
+ * session, ":AO" the slate sessions. */
+ORVEXSIM_API int orvexsim_legacy_session(int32_t handle);
+
+/* Puts a switched-on voting handset within the hub's reach. registered 0:
+ * its learner has pressed "register", so it sends its registration reply
+ * at the next ":VR" (at once if one runs) and is registered from then on;
+ * registered 1: it was registered in an earlier lesson and answers ":VI".
+ * Fails for a bad or duplicate id or version. */
+ORVEXSIM_API int orvexsim_legacy_add_handset(int32_t handle, uint32_t id, int version, int registered);
+
+/* Takes the handset away. */
+ORVEXSIM_API int orvexsim_legacy_remove_handset(int32_t handle, uint32_t id);
+
+/* Switches the handset on or off and sets its battery-low flag, which its
+ * registration reply and its key presses carry. A switched-off handset
+ * answers nothing and presses no key; switched on during ":VR" while
+ * waiting, it registers at once. */
+ORVEXSIM_API int orvexsim_legacy_set_handset(int32_t handle, uint32_t id, int switchedOn, int batteryLow);
+
+/* The handset's learner presses "register" (again): it answers the next
+ * ":VR", or at once if one runs, even when already registered. */
+ORVEXSIM_API int orvexsim_legacy_press_register(int32_t handle, uint32_t id);
+
+/* ORVEXSIM_LEGACY_* flags of the handset, or -1 when it is unknown. */
+ORVEXSIM_API int orvexsim_legacy_handset_state(int32_t handle, uint32_t id);
+
+/* Puts a slate within the hub's reach. registered 0: it asks for a PIN at
+ * the next ":AR" (at once if one runs) and pin may be NULL; registered 1: it
+ * was registered in an earlier lesson with pin. Fails for a bad or
+ * duplicate id or PIN. */
+ORVEXSIM_API int orvexsim_legacy_add_slate(int32_t handle, int slateId, int registered, const char *pin);
+
+/* Takes the slate away. */
+ORVEXSIM_API int orvexsim_legacy_remove_slate(int32_t handle, int slateId);
+
+/* The slate's learner presses "register" (again): it asks for a PIN at the
+ * next ":AR", or at once during slate registration. */
+ORVEXSIM_API int orvexsim_legacy_press_slate_register(int32_t handle, int slateId);
+
+/* What the slate's learner keys in when the host sends a PIN: pin (three
+ * digits 1..6) whatever the host sent, so that the slate echoes a wrong PIN
+ * and stays unregistered; NULL or "" goes back to keying in the host's PIN.
+ * An ":AP" reaches a slate only when it names the slate, the hub's slate
+ * channel and a PIN of digits 1..6, and the slate has asked for a PIN. */
+ORVEXSIM_API int orvexsim_legacy_set_slate_typed_pin(int32_t handle, int slateId, const char *pin);
+
+/* ORVEXSIM_LEGACY_* flags of the slate, or -1 when it is unknown. */
+ORVEXSIM_API int orvexsim_legacy_slate_state(int32_t handle, int slateId);
+
+/* The handset's learner presses key 1..6 (0: a key drawn from the hub's
+ * generator). The handset sends the vote packet as many times as set by
+ * orvexsim_legacy_set_vote_copies, a packet gap apart. Returns 0 when sent,
+ * 1 when the hub passes nothing on (no voting session, the handset is
+ * switched off or not listened to), -1 for an unknown handset or key or an
+ * unplugged hub. The vote test uses the same packets. */
+ORVEXSIM_API int orvexsim_legacy_vote(int32_t handle, uint32_t id, int key);
+
+/* Every listened-to, switched-on handset presses key (0: each draws its own
+ * key). The copies are interleaved: all first copies, then all second
+ * copies, and so on. Returns the number of handsets that voted, or -1. */
+ORVEXSIM_API int orvexsim_legacy_class_vote(int32_t handle, int key);
+
+/* How many times a handset sends one key press: 1..20, default 3. */
+ORVEXSIM_API int orvexsim_legacy_set_vote_copies(int32_t handle, int copies);
+
+/* Seeds the hub's key generator (the same seed gives the same keys). */
+ORVEXSIM_API int orvexsim_legacy_seed(int32_t handle, uint32_t seed);
+
+/* During PIN naming (":VZ") a registered, switched-on handset keys in text:
+ * up to three of 'A'..'F' and ' ', filling the last places (a shorter text
+ * leaves digit 0 in the first places). Results as orvexsim_legacy_vote. */
+ORVEXSIM_API int orvexsim_legacy_pin_naming(int32_t handle, uint32_t id, const char *text);
 
 /* ------------------------------------------------------------------------
  * 2.4 GHz hubs (kinds 3 and 4)

@@ -45,7 +45,7 @@ SimHub *Simulator::addHubLocked(int kind, int32_t handle, uint64_t uid, int conn
   hub->flashDelayUs = defaultFlashDelayUs_;
   hub->packetGapUs = defaultPacketGapUs_;
   if (hub->isLegacy())
-    hub->model = std::make_unique<LegacyHubModel>();
+    hub->model = std::make_unique<LegacyHubModel>(connection == ORVEXSIM_CONNECTION_SERIAL);
   else
     hub->model = std::make_unique<RfHubModel>();
   hubs_.push_back(std::move(hub));
@@ -81,6 +81,10 @@ void Simulator::buildDefaultClassroomLocked() {
   SimHub *legacy = addHubLocked(ORVEXSIM_KIND_LEGACY_2, ORVEXSIM_DEFAULT_LEGACY_HUB, 0x000000004C3B2A19ULL,
                                 ORVEXSIM_CONNECTION_USB, 864, std::string());
   legacy->model->addBoard(0, 0, "Board", 864);
+  auto *legacyModel = static_cast<LegacyHubModel *>(legacy->model.get());
+  legacyModel->setRadio(1, 1, 1, 12);
+  for (uint32_t i = 1; i <= 4; ++i) legacyModel->addHandset(0x1A2B00u + i, 3, false);
+  legacyModel->addSlate(5, false, std::string());
 }
 
 int Simulator::useDefaultClassroom() {

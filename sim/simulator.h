@@ -11,6 +11,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,7 @@
 
 namespace orvexsim {
 
+class LegacyHubModel;
 class RfHubModel;
 
 class Simulator {
@@ -104,6 +106,20 @@ public:
   int startPenStream(int32_t handle, int pen, int rateHz, int packetCount);
   int stopPenStream(int32_t handle);
   int penCommand(int32_t handle, int pen, bool type);
+
+  // --- legacy hubs --------------------------------------------------------
+  // What a control call makes a legacy hub send: replies, timed and faulted
+  // as replies to a command, and key presses, sent at once one packet gap
+  // apart.
+  struct LegacyOutput {
+    std::vector<ReplyPacket> replies;
+    std::vector<Bytes> presses;
+  };
+  using LegacyAction = std::function<int(LegacyHubModel &, LegacyOutput &)>;
+  // Runs action on the legacy hub's model under the lock and schedules what
+  // it produced; returns its result, or -1 when the handle names no legacy
+  // hub or (sending) the hub is unplugged.
+  int withLegacyHub(int32_t handle, bool sending, const LegacyAction &action);
 
   // --- 2.4 GHz hubs -------------------------------------------------------
   int registerDevice(int32_t handle, int deviceClass, uint32_t uid, uint16_t address,
