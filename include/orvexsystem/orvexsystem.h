@@ -4,11 +4,13 @@
 
 #include <orvexsystem/abstracthardwarewrapper.h>
 #include <orvexsystem/device.h>
+#include <orvexsystem/driverdeviceinfo.h>
 #include <orvexsystem/displayinfo.h>
 #include <orvexsystem/export.h>
 #include <orvexsystem/hub.h>
 #include <orvexsystem/hubresponse.h>
 #include <orvexsystem/legacyhub.h>
+#include <orvexsystem/registrationcode.h>
 #include <orvexsystem/sessiontypes.h>
 #include <orvexsystem/system.h>
 #include <orvexsystem/twopointfourghzhub.h>
