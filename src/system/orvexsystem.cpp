@@ -223,6 +223,30 @@ void OrvexSystemPrivate::scheduleReenumeration(Hub *hub, int ms)
     eventCondition.notify_all();
 }
 
+OrvexSystemPrivate::TimerId OrvexSystemPrivate::startEventTimer(int ms, std::function<void()> fn)
+{
+    std::unique_lock<std::mutex> lock(eventMutex, std::defer_lock);
+    if (!detail::lockWithin(lock, MutexTryLockTime) || state.load() != 1)
+        return 0;
+    const TimerId id = nextTimerId++;
+    eventTimers[id] = EventTimer{std::chrono::steady_clock::now()
+                                     + std::chrono::milliseconds(ms < 0 ? 0 : ms),
+                                 std::move(fn)};
+    lock.unlock();
+    eventCondition.notify_all();
+    return id;
+}
+
+void OrvexSystemPrivate::cancelEventTimer(TimerId id)
+{
+    if (id == 0)
+        return;
+    std::unique_lock<std::mutex> lock(eventMutex);
+    eventTimers.erase(id);
+    if (!ThreadContext::onEventThread())
+        timerDone.wait(lock, [&] { return runningTimer != id; });
+}
+
 // ---------------------------------------------------------------------------
 // OrvexSystem
 
@@ -307,6 +331,7 @@ bool OrvexSystem::initialise()
         // Nothing of an earlier run is handled in this one.
         d->eventQueue.clear();
         d->reenumerationsDue.clear();
+        d->eventTimers.clear();
     }
     d->stopping.store(false);
     if (!eventThreadRunning())
@@ -367,11 +392,12 @@ bool OrvexSystem::shutdown()
     wrapper->detach();
     d->state.store(0);
 
-    // Events still queued refer to hubs about to be deleted.
+    // Events and timers still queued refer to hubs about to be deleted.
     {
         std::lock_guard<std::mutex> lock(d->eventMutex);
         d->eventQueue.clear();
         d->reenumerationsDue.clear();
+        d->eventTimers.clear();
     }
     qDeleteAll(hubs);
 
@@ -454,9 +480,14 @@ void OrvexSystem::orvexsystemEventHandler()
     ThreadContext::markEventThread();
     for (;;) {
         AsEvent event;
+        std::function<void()> timer;
         {
             std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
             while (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime)) {
+            }
+            if (d->runningTimer != 0) {
+                d->runningTimer = 0;
+                d->timerDone.notify_all();
             }
             for (;;) {
                 if (d->stopEventThread)
@@ -466,24 +497,40 @@ void OrvexSystem::orvexsystemEventHandler()
                 auto next = std::chrono::steady_clock::time_point::max();
                 for (auto it = d->reenumerationsDue.begin(); it != d->reenumerationsDue.end();) {
                     if (it->second <= now) {
-                        d->eventQueue.push_back(AsEvent{Event_ReadDeviceLists, QByteArray(), it->first});
+                        d->eventQueue.push_back(
+                            AsEvent{Event_ReadDeviceLists, QByteArray(), it->first});
                         it = d->reenumerationsDue.erase(it);
                     } else {
                         next = std::min(next, it->second);
                         ++it;
                     }
                 }
-                if (!d->eventQueue.empty())
+                // A timer that has come due runs before the queued events.
+                for (auto it = d->eventTimers.begin(); it != d->eventTimers.end(); ++it) {
+                    if (it->second.due <= now) {
+                        timer = std::move(it->second.fn);
+                        d->runningTimer = it->first;
+                        d->eventTimers.erase(it);
+                        break;
+                    }
+                    next = std::min(next, it->second.due);
+                }
+                if (timer || !d->eventQueue.empty())
                     break;
                 if (next == std::chrono::steady_clock::time_point::max())
                     d->eventCondition.wait(lock);
                 else
                     d->eventCondition.wait_until(lock, next);
             }
-            event = std::move(d->eventQueue.front());
-            d->eventQueue.pop_front();
+            if (!timer) {
+                event = std::move(d->eventQueue.front());
+                d->eventQueue.pop_front();
+            }
         }
-        handleEvent(event);
+        if (timer)
+            timer();
+        else
+            handleEvent(event);
     }
 }
 

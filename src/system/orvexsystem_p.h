@@ -13,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -104,13 +105,35 @@ public:
     bool holdsDriverLock();
 
     // --- event thread -------------------------------------------------------
+    // Has the event thread re-read the hub's registered devices ms from now
+    // (Event_ReadDeviceLists). A later request for the same hub restarts the
+    // wait; 0 cancels a pending one. Ignored while not initialised.
     void scheduleReenumeration(Hub *hub, int ms);
+
+    // Timers kept by the event thread, for objects that must not depend on
+    // a Qt event loop in their own thread. startEventTimer() runs fn once on
+    // the event thread ms from now and returns its id (never 0); 0 and
+    // nothing scheduled while the system is not initialised. Once
+    // cancelEventTimer() returns, fn does not run, and is not running unless
+    // the caller is the event thread itself. shutdown() drops every timer.
+    using TimerId = quint64;
+    TimerId startEventTimer(int ms, std::function<void()> fn);
+    void cancelEventTimer(TimerId id);
 
     std::mutex eventMutex;
     std::condition_variable eventCondition;
     std::deque<OrvexSystem::AsEvent> eventQueue;
     // Pending re-reads of hubs' registrations, by when they are due.
     std::map<Hub *, std::chrono::steady_clock::time_point> reenumerationsDue;
+    struct EventTimer
+    {
+        std::chrono::steady_clock::time_point due;
+        std::function<void()> fn;
+    };
+    std::map<TimerId, EventTimer> eventTimers;
+    TimerId nextTimerId = 1;
+    TimerId runningTimer = 0; // the timer whose fn runs now
+    std::condition_variable timerDone;
     bool stopEventThread = false;
 
     // One discovery pass at a time: the one inside initialise() may meet the

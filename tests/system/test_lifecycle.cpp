@@ -4,6 +4,8 @@
 #include "support/fakedriver.h"
 #include "support/testhub.h"
 #include "support/wait.h"
+#include "system/orvexsystem_p.h"
+#include "system/threadcontext.h"
 
 #include <orvexsystem/hub.h>
 #include <orvexsystem/twopointfourghzhub.h>
@@ -454,4 +456,38 @@ TEST_F(System, MessageEventsReachOnlyTwoPointFourGHzHubs)
     system.asPostEvent({OrvexSystem::Event_ReadDeviceLists, QByteArray(), hubs[1]});
     ASSERT_TRUE(waitFor([&] { return static_cast<TestHub *>(hubs[1])->rereads == 1; }));
     EXPECT_EQ(rf->generic, QList<QByteArray>({bytes({2})}));
+}
+
+TEST_F(System, EventTimersRunOnTheEventThreadAndACancelWaitsForARunningOne)
+{
+    start({});
+    OrvexSystemPrivate *d = OrvexSystemPrivate::get(&system);
+    std::atomic<int> ran{0};
+    std::atomic<bool> onEventThread{false};
+    d->startEventTimer(20, [&] {
+        onEventThread = ThreadContext::onEventThread();
+        ran |= 1;
+    });
+    const auto cancelled = d->startEventTimer(50, [&] { ran |= 2; });
+    d->cancelEventTimer(cancelled);
+    Gate gate;
+    std::atomic<bool> finished{false};
+    const auto slow = d->startEventTimer(0, [&] {
+        gate.block();
+        finished = true;
+    });
+    ASSERT_TRUE(gate.waitEntered());
+    std::thread canceller([&] {
+        d->cancelEventTimer(slow);
+        EXPECT_TRUE(finished.load());
+    });
+    spinEvents(50);
+    gate.open();
+    canceller.join();
+    ASSERT_TRUE(waitFor([&] { return ran.load() & 1; }));
+    spinEvents(100);
+    EXPECT_EQ(ran.load(), 1);
+    EXPECT_TRUE(onEventThread.load());
+    ASSERT_TRUE(system.shutdown());
+    EXPECT_EQ(d->startEventTimer(1, [] {}), 0u) << "no timer outside an initialised run";
 }
