@@ -8,19 +8,29 @@ namespace orvexsim {
 
 namespace {
 
-// Two or more hexadecimal digits, either case; -1 when malformed.
-long long parseHex(const std::string &s) {
-  if (s.empty() || s.size() > 12) return -1;
+// The hub reads hexadecimal parameters in one form only: a product id as
+// two lower-case digits (":GR0d"), a device identity as twelve upper-case
+// digits (":RD06A100050105"). Anything else is not a command it knows.
+bool isHexDigit(char c, bool upper) {
+  return (c >= '0' && c <= '9') || (upper ? (c >= 'A' && c <= 'F') : (c >= 'a' && c <= 'f'));
+}
+
+long long parseHexExact(const std::string &s, size_t digits, bool upper) {
+  if (s.size() != digits) return -1;
   long long v = 0;
   for (char c : s) {
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return -1;
-    v = v * 16 + d;
+    if (!isHexDigit(c, upper)) return -1;
+    v = v * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
   }
   return v;
+}
+
+// The classes ":CS" clears, exactly as documented (0D in upper case).
+int clearQueryOf(const std::string &s) {
+  static const char *const forms[] = {"99", "06", "07", "08", "09", "0D"};
+  for (const char *f : forms)
+    if (s == f) return static_cast<int>(parseHexExact(s, 2, true));
+  return -1;
 }
 
 uint8_t byteOf(int v) { return static_cast<uint8_t>(std::min(std::max(v, 0), 0xFF)); }
@@ -103,6 +113,7 @@ bool RfHubModel::setMode(uint8_t mode, Bytes *notice) {
 
 Bytes RfHubModel::reset() {
   mode_ = 0;
+  session_ = Session::None;
   return Bytes{0x03, 0xA0, 0x00};
 }
 
@@ -185,14 +196,14 @@ bool RfHubModel::handleCommand(const Command &c, std::vector<ReplyPacket> &repli
     replies.push_back({b, ReplyTiming::Reply});
     return true;
   }
-  if ((c.code == "GD" || c.code == "GR" || c.code == "CS") && c.params.size() == 2) {
-    const long long query = parseHex(c.params);
+  if (c.code == "GD" || c.code == "GR") {
+    const long long query = parseHexExact(c.params, 2, false);
     if (query < 0) return false;
     if (c.code == "GD") {
       Bytes b{0x04, 0x53};
       appendBe16(b, static_cast<unsigned>(count(static_cast<int>(query))));
       replies.push_back({b, ReplyTiming::Reply});
-    } else if (c.code == "GR") {
+    } else {
       ReplyTiming timing = ReplyTiming::Reply;
       for (const RegisteredDevice &d : devices_) {
         if (!inQuery(static_cast<int>(query), d.deviceClass)) continue;
@@ -200,23 +211,34 @@ bool RfHubModel::handleCommand(const Command &c, std::vector<ReplyPacket> &repli
         timing = ReplyTiming::Next;
       }
       replies.push_back({okReply(), timing});
-    } else {
-      if (query != 0x99 && query != 0x06 && query != 0x07 && query != 0x08 && query != 0x09 && query != 0x0D)
-        return false;
-      clearQuery(static_cast<int>(query));
-      replies.push_back({okReply(), ReplyTiming::Flash});
     }
     return true;
   }
-  if (c.code == "RD" && c.params.size() == 12) {
-    const long long uid = parseHex(c.params.substr(0, 8));
-    const long long address = parseHex(c.params.substr(8));
-    if (uid < 0 || address < 0) return false;
-    const RegisteredDevice *d = find(static_cast<uint32_t>(uid));
-    if (d && d->address == address) removeDevice(d->uid);
+  if (c.code == "CS") {
+    // A clear restarts the hub: its reset packet comes while the clear is
+    // still writing, before the clear's OK.
+    const int query = clearQueryOf(c.params);
+    if (query < 0) return false;
+    clearQuery(query);
+    replies.push_back({reset(), ReplyTiming::Reply});
+    replies.push_back({okReply(), ReplyTiming::Flash});
+    return true;
+  }
+  if (c.code == "RD") {
+    const long long id = parseHexExact(c.params, 12, true);
+    if (id < 0) return false;
+    // Removal is a session: the hub is busy in removal mode until ":VE".
+    if (session_ != Session::None && session_ != Session::Removal) return true;
+    const RegisteredDevice *d = find(static_cast<uint32_t>(id >> 16));
+    if (!d || d->address != (id & 0xFFFF)) return true;
+    removeDevice(d->uid);
+    session_ = Session::Removal;
+    Bytes notice;
+    if (setMode(kModeRemoval, &notice)) replies.push_back({notice, ReplyTiming::Reply});
     return true;
   }
   if (c.code == "VE" && c.params.empty()) {
+    session_ = Session::None;
     replies.push_back({okReply(), ReplyTiming::Flash});
     Bytes notice;
     if (setMode(0, &notice)) replies.push_back({notice, ReplyTiming::Next});

@@ -4,12 +4,22 @@
 //   ":GI"      0B 51 handsets used/capacity (16-bit each), boards used/capacity,
 //              slates used/capacity, mode byte (0 idle)
 //   ":GN"      10 32 name (10 bytes, zero padded) free store (4 bytes)
-//   ":GD" hh   04 53 count (16-bit)
+//   ":GD" hh   04 53 count (16-bit); hh two lower-case hex digits (06, 0d)
 //   ":GR" hh   one record per registered device of the class, then OK
-//   ":CS" hh   clears the class (99 = all), OK after the flash write
-//   ":RD" id   removes the device with that uid and address, no reply
+//   ":CS" cc   cc one of 99 (all), 06, 07, 08, 09, 0D: clears the class and
+//              restarts the hub: 03 A0 00 after the reply delay, then OK
+//              after the flash write
+//   ":RD" id   id the 12 upper-case hex digits of uid and address: removes
+//              the device and enters removal mode (mode byte 0x09, notice
+//              04 56 previous 09) until ":VE"; no reply
 //   ":VE"      ends the session: OK after the flash write, idle again
-// Numbers are big-endian; OK is 04 32 4F 4B. Other commands get no reply.
+// Numbers are big-endian; OK is 04 32 4F 4B. Other commands, and parameters
+// in any other form, get no reply.
+//
+// Mode bytes (":GI" byte 10 and the 04 56 notices) follow the hub's state
+// tables: a mode whose end makes the host re-read its lists (01, 09, 11, 20,
+// 30) is used for the sessions that change the registry. Removal is 0x09:
+// leaving it schedules a re-read, entering it cancels none.
 #ifndef ORVEXSIM_RFHUBMODEL_H
 #define ORVEXSIM_RFHUBMODEL_H
 
@@ -57,7 +67,11 @@ public:
 
   static Bytes okReply() { return Bytes{0x04, 0x32, 0x4F, 0x4B}; }
 
+  static constexpr uint8_t kModeRemoval = 0x09;
+
 private:
+  enum class Session { None, Removal };
+
   enum class Group { Handset, Board, Slate, None };
   static Group groupOf(uint8_t deviceClass);
   static bool inQuery(int queryClass, uint8_t deviceClass);
@@ -71,6 +85,7 @@ private:
   int boardCapacity_ = 4;
   int slateCapacity_ = 64;
   uint8_t mode_ = 0;
+  Session session_ = Session::None;
 };
 
 }  // namespace orvexsim
