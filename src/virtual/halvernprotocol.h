@@ -51,7 +51,8 @@ public:
     // How many more bytes the reply needs now: the rest of the length field,
     // else the rest of the body; 0 once complete or refused.
     int missing() const;
-    // Takes at most missing() bytes from data; answers how many it took.
+    // Takes from data the bytes that belong to this reply, no more; answers
+    // how many it took.
     qsizetype feed(const char *data, qsizetype size);
     const QByteArray &body() const { return m_body; }
     // The length field's value once all four bytes are in.

@@ -8,6 +8,7 @@
 #include <QtCore/QEventLoop>
 #include <QtCore/QSettings>
 #include <QtNetwork/QHostInfo>
+#include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QTcpSocket>
 #include <QtNetwork/QUdpSocket>
 
@@ -87,10 +88,10 @@ halvernserver_helper::~halvernserver_helper()
         std::lock_guard<std::mutex> lock(m_queueMutex);
         m_bStopping = true;
         pending.swap(m_jobs);
+        wakeWorker();
     }
     for (const auto &job : pending)
         job->finish(false, QString());
-    wakeWorker();
     m_worker.join();
 }
 
@@ -167,8 +168,8 @@ bool halvernserver_helper::call(Work work, QString *reply)
         if (m_bStopping)
             return false;
         m_jobs.push_back(job);
+        wakeWorker();
     }
-    wakeWorker();
 
     std::unique_lock<std::mutex> lock(job->mutex);
     if (!job->done.wait_for(lock, std::chrono::milliseconds(CallDeadlineMs),
@@ -184,6 +185,8 @@ bool halvernserver_helper::call(Work work, QString *reply)
 
 void halvernserver_helper::wakeWorker()
 {
+    // Called under m_queueMutex, so the worker cannot be tearing its
+    // dispatcher down meanwhile: it lets go of it under the same lock.
     m_queueChanged.notify_all();
     // Thread-safe, and remembered when the worker is not waiting yet.
     if (m_pDispatcher)
@@ -215,6 +218,7 @@ void halvernserver_helper::workerMain()
                 job = std::move(m_jobs.front());
                 m_jobs.pop_front();
             } else if (m_bStopping) {
+                m_pDispatcher = nullptr;
                 break;
             }
         }
@@ -271,6 +275,9 @@ bool halvernserver_helper::connectNow(const QString &address, int port)
         candidates = lookUp(m_strAddress);
 
     auto socket = std::make_unique<QTcpSocket>();
+    // The server is reached directly: no proxy of the system's configuration
+    // belongs between a hub and its server on the local network.
+    socket->setProxy(QNetworkProxy::NoProxy);
     socket->setReadBufferSize(ReadBufferSize);
     int tried = 0;
     for (const QHostAddress &candidate : std::as_const(candidates)) {
@@ -299,6 +306,7 @@ bool halvernserver_helper::findServer(QList<QHostAddress> &addresses, int &port)
 {
     addresses.clear();
     QUdpSocket udp;
+    udp.setProxy(QNetworkProxy::NoProxy);
     if (!udp.bind(QHostAddress::AnyIPv4, m_nUdpPort,
                   QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint))
         log(QStringLiteral("Halvern: ERROR: could not bind boadcast socket\n"));

@@ -108,7 +108,7 @@ private:
     using Work = std::function<bool(QString &reply)>;
 
     bool call(Work work, QString *reply = nullptr);
-    void wakeWorker();
+    void wakeWorker(); // under m_queueMutex
     void workerMain();
     void runJob(const std::shared_ptr<Job> &job);
     qint64 now() const;
@@ -149,8 +149,8 @@ private:
     std::deque<std::shared_ptr<Job>> m_jobs;
     bool m_bWorkerStarted = false;
     bool m_bStopping = false;
-    // The worker's dispatcher, set once before the constructor returns; null
-    // when the process has no application object.
+    // The worker's dispatcher, set before the constructor returns and cleared
+    // when the worker stops; null when the process has no application object.
     QAbstractEventDispatcher *m_pDispatcher = nullptr;
     std::thread m_worker;
 };

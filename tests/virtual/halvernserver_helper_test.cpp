@@ -191,34 +191,39 @@ TEST_F(HalvernLink, OnlyAWholePinReplyToTheRequestCounts)
 // A reply that never comes, stops inside its length, or drips in slower
 // than one deadline: false within that deadline, and the connection, which
 // a late reply would put out of step, is dropped.
-class HalvernSlowReply : public HalvernLink,
-                         public ::testing::WithParamInterface<FakeServer::Reply>
+class HalvernSlowReply : public HalvernLink
 {
+protected:
+    void expectEndAtOneDeadline(const FakeServer::Reply &reply)
+    {
+        FakeServer server(serverAddress);
+        server.script({reply});
+        auto link = makeLink();
+        ASSERT_TRUE(link->connectToServer(QStringLiteral("127.0.0.3"), server.port()));
+        QElapsedTimer timer;
+        timer.start();
+        QString pin;
+        EXPECT_FALSE(link->requestPin(pin, QStringLiteral("slow")));
+        EXPECT_LT(timer.elapsed(), halvernserver_helper::ReplyWaitMs + 1500);
+        EXPECT_FALSE(link->isConnected());
+        EXPECT_EQ(scratch.logText().endsWith(QStringLiteral(
+                      "Halvern: Read from Halvern server: no data after 3 secs\n")),
+                  reply.bytes.isEmpty());
+    }
 };
 
-TEST_P(HalvernSlowReply, EndsAtOneDeadline)
+TEST_F(HalvernSlowReply, Silent)
 {
-    FakeServer server(serverAddress);
-    server.script({GetParam()});
-    auto link = makeLink();
-    ASSERT_TRUE(link->connectToServer(QStringLiteral("127.0.0.3"), server.port()));
-    QElapsedTimer timer;
-    timer.start();
-    QString pin;
-    EXPECT_FALSE(link->requestPin(pin, QStringLiteral("slow")));
-    EXPECT_LT(timer.elapsed(), halvernserver_helper::ReplyWaitMs + 1500);
-    EXPECT_FALSE(link->isConnected());
-    EXPECT_EQ(scratch.logText().endsWith(
-                  QStringLiteral("Halvern: Read from Halvern server: no data after 3 secs\n")),
-              GetParam().bytes.isEmpty());
+    expectEndAtOneDeadline({QByteArray(), 0});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, HalvernSlowReply,
-    ::testing::Values(FakeServer::Reply{QByteArray(), 0},
-                      FakeServer::Reply{QByteArray("\x03\0", 2), 0},
-                      // 3.6 s in all, each byte well inside 3 s of the last.
-                      FakeServer::Reply{QByteArray("\x03\0\0\0" "ABC", 7), 600}),
-    [](const ::testing::TestParamInfo<FakeServer::Reply> &info) {
-        return info.param.dripMs ? "Dripping" : info.param.bytes.isEmpty() ? "Silent" : "ShortLength";
-    });
+TEST_F(HalvernSlowReply, ShortLength)
+{
+    expectEndAtOneDeadline({QByteArray("\x03\0", 2), 0});
+}
+
+TEST_F(HalvernSlowReply, Dripping)
+{
+    // 3.6 s in all, each byte well inside 3 s of the last.
+    expectEndAtOneDeadline({QByteArray("\x03\0\0\0" "ABC", 7), 600});
+}

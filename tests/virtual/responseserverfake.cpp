@@ -3,6 +3,7 @@
 #include <QtCore/QFile>
 #include <QtCore/QRegularExpression>
 #include <QtCore/QSettings>
+#include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QTcpServer>
 #include <QtNetwork/QTcpSocket>
 #include <QtNetwork/QUdpSocket>
@@ -41,6 +42,7 @@ QString LinkScratch::logText() const
 quint16 closedTcpPort(const QHostAddress &address)
 {
     QTcpServer server;
+    server.setProxy(QNetworkProxy::NoProxy);
     server.listen(address, 0);
     return server.serverPort();
 }
@@ -48,6 +50,7 @@ quint16 closedTcpPort(const QHostAddress &address)
 quint16 freeUdpPort()
 {
     QUdpSocket socket;
+    socket.setProxy(QNetworkProxy::NoProxy);
     socket.bind(QHostAddress::AnyIPv4, 0);
     return socket.localPort();
 }
@@ -80,6 +83,7 @@ QList<QByteArray> FakeServer::requests() const
 void FakeServer::run(QHostAddress address)
 {
     QTcpServer server;
+    server.setProxy(QNetworkProxy::NoProxy);
     server.listen(address, 0);
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -94,7 +98,6 @@ void FakeServer::run(QHostAddress address)
             if (server.waitForNewConnection(20)) {
                 connection.reset(server.nextPendingConnection());
                 m_nConnections.fetch_add(1);
-                m_bClose.store(false);
                 buffer.clear();
             }
             continue;
@@ -144,6 +147,7 @@ Announcer::Announcer(quint16 udpPort, const QByteArray &datagram)
 {
     m_thread = std::thread([this, udpPort, datagram] {
         QUdpSocket socket;
+        socket.setProxy(QNetworkProxy::NoProxy);
         while (!m_bStop.load()) {
             socket.writeDatagram(datagram, QHostAddress::LocalHost, udpPort);
             std::this_thread::sleep_for(std::chrono::milliseconds(50));

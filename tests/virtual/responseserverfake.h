@@ -64,7 +64,8 @@ public:
     quint16 port() const { return m_nPort; }
     // Replies to the next PIN requests, in order; afterwards each gets "ABC".
     void script(std::deque<Reply> replies);
-    // Closes the current connection.
+    // Closes the current connection, or the next one when none is accepted
+    // yet (the client may be connected while still in the backlog).
     void closeConnection() { m_bClose.store(true); }
     QList<QByteArray> requests() const;
     int connections() const { return m_nConnections.load(); }

@@ -1,6 +1,7 @@
 #include "responseserver.h"
 
 #include <QtNetwork/QNetworkInterface>
+#include <QtNetwork/QNetworkProxy>
 #include <QtNetwork/QTcpSocket>
 
 using namespace ResponseServerProtocol;
@@ -30,6 +31,9 @@ QString printable(const QByteArray &bytes)
 ResponseServer::ResponseServer(const Options &options, QObject *parent)
     : QObject(parent), m_options(options)
 {
+    // Serves and announces on the local network only: no proxy.
+    m_server.setProxy(QNetworkProxy::NoProxy);
+    m_udp.setProxy(QNetworkProxy::NoProxy);
     connect(&m_server, &QTcpServer::newConnection, this, &ResponseServer::onNewConnection);
     connect(&m_timer, &QTimer::timeout, this, &ResponseServer::announce);
 }
