@@ -57,9 +57,12 @@ quint16 freeUdpPort()
 
 FakeServer::FakeServer(const QHostAddress &address)
 {
-    m_thread = std::thread([this, address] { run(address); });
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_listening.wait(lock, [this] { return m_bReady; });
+    std::promise<quint16> listening;
+    std::future<quint16> port = listening.get_future();
+    m_thread = std::thread([this, address, listening = std::move(listening)]() mutable {
+        run(address, listening);
+    });
+    m_nPort = port.get();
 }
 
 FakeServer::~FakeServer()
@@ -80,17 +83,12 @@ QList<QByteArray> FakeServer::requests() const
     return m_requests;
 }
 
-void FakeServer::run(QHostAddress address)
+void FakeServer::run(QHostAddress address, std::promise<quint16> &listening)
 {
     QTcpServer server;
     server.setProxy(QNetworkProxy::NoProxy);
     server.listen(address, 0);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_nPort = server.serverPort();
-        m_bReady = true;
-    }
-    m_listening.notify_all();
+    listening.set_value(server.serverPort());
     std::unique_ptr<QTcpSocket> connection;
     QByteArray buffer;
     while (!m_bStop.load()) {

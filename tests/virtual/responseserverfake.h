@@ -13,8 +13,8 @@
 #include <QtNetwork/QHostAddress>
 
 #include <atomic>
-#include <condition_variable>
 #include <deque>
+#include <future>
 #include <mutex>
 #include <ostream>
 #include <thread>
@@ -71,15 +71,13 @@ public:
     int connections() const { return m_nConnections.load(); }
 
 private:
-    void run(QHostAddress address);
+    void run(QHostAddress address, std::promise<quint16> &listening);
 
     std::atomic<bool> m_bStop{false};
     std::atomic<bool> m_bClose{false};
     std::atomic<int> m_nConnections{0};
     quint16 m_nPort = 0;
-    bool m_bReady = false;
     mutable std::mutex m_mutex;
-    std::condition_variable m_listening;
     std::deque<Reply> m_replies;
     QList<QByteArray> m_requests;
     std::thread m_thread;
