@@ -649,7 +649,6 @@ ORVEXSIM_API int orvexsim_report_name(int32_t handle, uint32_t uid, const char *
  * 5-3 and bits 2-0 of byte 9, and a zero byte. */
 ORVEXSIM_API int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin);
 
-
 /* ------------------------------------------------------------------------
  * 2.4 GHz hubs: device messages
  *
@@ -657,7 +656,7 @@ ORVEXSIM_API int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin)
  * ":VE", a clear, a reset or an unplug ends it). Expression handsets
  * (class 0x09) speak it:
  *   host -> handset  ":XP00B" CR 03 ah al i (OK): buffer i (1..255) holds
- *                    a message for the handset at address ah·256+al. The
+ *                    a message for the handset at address ah*256+al. The
  *                    handset sends the data request 03 85 i; the host
  *                    answers ":XP00C" CR L i n t f data (fragment n of t,
  *                    f <= 49 bytes, L = f + 4) or ":XP00C" CR 03 i 01 00 (no

@@ -3,7 +3,7 @@
 // question protocol they run on it, and the virtual hub's generic messages.
 //
 // Transport, host to handset. ":XP00B" CR 03 ah al i tells the handset at
-// address ah·256+al that the host's buffer i (1-255) holds a message. The
+// address ah*256+al that the host's buffer i (1-255) holds a message. The
 // handset asks for it fragment by fragment with data requests 03 85 i, one
 // at a time; the host answers each with ":XP00C" CR L i n t f data (fragment
 // n of t, f bytes, L = f + 4) or, for an empty buffer, ":XP00C" CR 03 i 01
