@@ -59,7 +59,7 @@ int applyStep(const ScenarioStep &s, std::string &what) {
     for (int k = 0; k < s.count; ++k) {
       const uint32_t uid = static_cast<uint32_t>(s.uid) + static_cast<uint32_t>(k);
       const uint16_t address = static_cast<uint16_t>(s.address + k);
-      const std::string name = s.name ? orvexsim::numberedName(*s.name, k + 1) : std::string();
+      const std::string name = s.name ? orvexsim::numberedName(*s.name, s.first + k) : std::string();
       const int result = s.kind == ScenarioStep::Device
                              ? orvexsim_register_device(h, s.deviceClass, uid, address, name.c_str())
                              : orvexsim_add_waiting_handset(h, s.deviceClass, uid, address, name.c_str(),

@@ -812,7 +812,8 @@ ORVEXSIM_API int orvexsim_set_answer_distribution(int32_t handle, int kind, cons
  * ------------------------------------------------------------------------ */
 
 /* Replaces the classroom by the file's (as orvexsim_use_empty_classroom,
- * then the file's hubs and settings, then one plug-and-play notification).
+ * then the file's hubs and settings, each hub with its plug-and-play
+ * notification).
  * Returns 0, or -1 with the reason, "line N: what", copied into error (at
  * most errorCap bytes with the NUL; error may be NULL). A file that fails
  * leaves the classroom empty. */

@@ -254,12 +254,14 @@ bool parseStatement(const std::string &verb, LineCursor &in, const ScenarioStep 
     }
     step.deviceClass = *deviceClass;
     if (!uidWord(0xFFFFFFFFu, "a device needs a non-zero uid of 32 bits")) return false;
-    std::set<std::string> keys{"address", "name", "count"};
+    std::set<std::string> keys{"address", "name", "count", "first"};
     if (verb == "waiting") keys.insert("pin");
     if (!readPairs(in, keys, pairs, what) || !check.required(pairs, "address")) return false;
-    int64_t address = 0, count = 1;
-    if (!check.integer(pairs, "address", 0, 0xFFFF, address) || !check.integer(pairs, "count", 1, kMaxCount, count))
+    int64_t address = 0, count = 1, first = 1;
+    if (!check.integer(pairs, "address", 0, 0xFFFF, address) || !check.integer(pairs, "count", 1, kMaxCount, count) ||
+        !check.integer(pairs, "first", 0, 1000000, first))
       return false;
+    step.first = static_cast<int>(first);
     if (step.uid + static_cast<uint64_t>(count) - 1 > 0xFFFFFFFFu || address + count - 1 > 0xFFFF) {
       what = "count runs past the largest uid or address";
       return false;
@@ -279,7 +281,12 @@ bool parseStatement(const std::string &verb, LineCursor &in, const ScenarioStep 
   if (verb == "board") {
     if (!needHub(false, false)) return false;
     step.kind = ScenarioStep::Board;
-    if (!uidWord(0xFFFFFFFFu, "a board needs a non-zero uid of 32 bits")) return false;
+    const auto uid = parseUnsigned(in.word(), 0xFFFFFFFFu);
+    if (!uid) {
+      what = "a board needs a uid of 32 bits";
+      return false;
+    }
+    step.uid = *uid;
     if (!readPairs(in, {"address", "name", "version"}, pairs, what)) return false;
     int64_t address = 0, version = 850;
     if (!check.integer(pairs, "address", 0, 0xFFFF, address) ||

@@ -19,8 +19,8 @@ struct ScenarioStep {
   enum Kind {
     DriverVersion,  // text
     Hub,            // hubKind, handle, uid, connection, version, name, description
-    Device,         // deviceClass, uid, address, name, count
-    Waiting,        // deviceClass, uid, address, name, pin, count
+    Device,         // deviceClass, uid, address, name, count, first
+    Waiting,        // deviceClass, uid, address, name, pin, count, first
     Board,          // uid, address, name, version
     Touch,          // numbers: status, touches; flag: answers
     Capacity,       // numbers: handsets, boards, slates
@@ -48,6 +48,7 @@ struct ScenarioStep {
   int deviceClass = 0;
   uint16_t address = 0;
   int count = 1;
+  int first = 1;  // the number "{n}" gives the first of counted devices
   std::optional<std::string> pin;
   bool flag = false;
   std::map<std::string, int64_t> numbers;
@@ -70,8 +71,8 @@ struct Scenario {
 // Checks the text; false with "line N: what" in error.
 bool parseScenario(const std::string &text, Scenario &scenario, std::string &error);
 
-// The name of device number n (1-based) of a counted line: "{n}" becomes
-// n, "{nn}" n in two digits.
+// The name of a counted device numbered n: "{n}" becomes n, "{nn}" n in
+// at least two digits.
 std::string numberedName(const std::string &pattern, int n);
 
 }  // namespace orvexsim
