@@ -119,6 +119,7 @@ int Simulator::setCallback(int32_t handle, OrvexPacketCallback callback, void *c
   HandleState &state = handles_[handle];
   state.callback = callback;
   state.context = context;
+  cvChange_.notify_all();  // a replay may wait for it
   return 0;
 }
 
