@@ -21,6 +21,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <string>
+#include <vector>
 
 using namespace Orvexsystem;
 using OrvexTest::waitFor;
@@ -31,19 +33,24 @@ const int RfHub = ORVEXSIM_DEFAULT_RF_HUB;
 const int LegacyHub = ORVEXSIM_DEFAULT_LEGACY_HUB;
 const int LateHub = 5; // arrives during the session and leaves again
 
-// What the host sees, one line per callback or signal, in order.
+// What the host sees, one line per callback or signal, in order. Lines are
+// kept as standard strings: a Qt container shared between threads would be
+// copied and freed inside Qt, where the thread checker cannot see it.
 class HostLog
 {
 public:
     void add(const QString &line)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_lines << line;
+        m_lines.push_back(line.toStdString());
     }
     QStringList lines()
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        return m_lines;
+        QStringList out;
+        for (const std::string &line : m_lines)
+            out << QString::fromStdString(line);
+        return out;
     }
     bool waitFor(const QString &line, int timeoutMs = 5000)
     {
@@ -52,7 +59,7 @@ public:
 
 private:
     std::mutex m_mutex;
-    QStringList m_lines;
+    std::vector<std::string> m_lines;
 };
 
 // The callbacks and signals the host receives, and, apart from them, the
