@@ -164,19 +164,22 @@ int Simulator::writePacket(int32_t handle, const uint8_t *data, int32_t length) 
   std::lock_guard<std::mutex> lock(mu_);
   ensureConfiguredLocked();
   SimHub *hub = findLocked(handle);
-  if (!hub || !hub->plugged || length < 0 || (length > 0 && !data)) return -1;
+  if (!hub || length < 0 || (length > 0 && !data)) return -1;
+  Bytes bytes;
+  if (length > 0) bytes.assign(data, data + length);
+  if (hub->replayed) {
+    // The trace answers, not a model; a write made while the hub is
+    // unplugged still meets its recorded (refused) twin.
+    const bool accepted = replayWriteLocked(*hub, bytes) && hub->plugged;
+    if (accepted) hub->writes.push_back(std::move(bytes));
+    cvChange_.notify_all();
+    return accepted ? 0 : -1;
+  }
+  if (!hub->plugged) return -1;
   Faults &faults = hub->faults;
   if (faults.refuseWrites != 0) {
     if (faults.refuseWrites > 0) --faults.refuseWrites;
     return -1;
-  }
-  Bytes bytes;
-  if (length > 0) bytes.assign(data, data + length);
-  if (hub->replayed) {  // the trace answers, not a model
-    if (!replayWriteLocked(*hub, bytes)) return -1;
-    hub->writes.push_back(std::move(bytes));
-    cvChange_.notify_all();
-    return 0;
   }
   hub->writes.push_back(bytes);
   cvChange_.notify_all();

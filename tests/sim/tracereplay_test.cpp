@@ -97,21 +97,26 @@ TEST_F(SimReplay, PlaysTheExampleTraceInStepWithTheWrites) {
 }
 
 TEST_F(SimReplay, AWriteThatDiffersIsUnexpectedAndTheRecordedOneIsGivenUp) {
-  ASSERT_EQ(orvexsim_replay_set_write_wait_ms(200), 0);
+  ASSERT_EQ(orvexsim_replay_set_write_wait_ms(500), 0);
   const std::string path = traceFile(
       "orvextrace 1\n"
       "hub 3 kind=3 uid=1\n"
       "1000 write 3 ok 3a 47 4e ~00 0d\n"
       "2000 packet 3 04 32 4f 4b\n"
       "3000 write 3 ok 3a 47 49 0d\n"
-      "4000 packet 3 04 32 4f 4b\n");
+      "4000 packet 3 04 32 4f 4b\n"
+      "5000 unplug 3\n"
+      "6000 write 3 refused 3a 56 45 0d\n");
   ASSERT_EQ(orvexsim_replay_start(path.c_str(), nullptr, 0), 0);
   recorder.attach(3);
   ASSERT_EQ(write(3, bytes({':', 'G', 'N', 0x55, 0x0d})), 0);  // matches: the fourth byte is free
   ASSERT_EQ(write(3, command(":GX")), 0);                        // matches nothing
+  // Written to the unplugged hub, as in the session: refused, and matched.
+  ASSERT_TRUE(OrvexTest::waitFor([] { return orvexsim_is_hub_plugged(3) == 0; }));
+  EXPECT_EQ(write(3, command(":VE")), -1);
   ASSERT_EQ(orvexsim_replay_wait(5000), 0);
   const OrvexSimReplayStatus s = status();
-  EXPECT_EQ(s.writesMatched, 1);
+  EXPECT_EQ(s.writesMatched, 2);
   EXPECT_EQ(s.writesUnexpected, 1);
   EXPECT_EQ(s.writesMissed, 1);
   // The replay went on after the missed write.
