@@ -849,7 +849,8 @@ ORVEXSIM_API int orvexsim_load_scenario_text(const char *text, char *error, int 
  *    notification) once the packets before them are delivered. A hub whose
  *    first such event is a plug starts unplugged; every other hub is
  *    present from the start.
- * Writes to the hubs are recorded as usual (orvexsim_get_write, ...).
+ * Writes to the hubs are recorded as usual (orvexsim_get_write, ...); the
+ * faults of orvexsim_set_fault do not apply to them.
  * When the environment variable ORVEXSIM_REPLAY names a trace at the
  * simulator's start, the simulator replays it in place of the default
  * classroom (a trace that does not load leaves the classroom empty and
