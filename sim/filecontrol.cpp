@@ -150,8 +150,8 @@ int loadScenario(const std::string &text, char *error, int errorCap) {
 }
 
 // "A=50,B=30" into answers and weights.
-bool parseDistribution(const char *spec, std::vector<std::pair<std::string, int>> &choices) {
-  const std::string text(spec);
+bool parseDistribution(const char *weights, std::vector<std::pair<std::string, int>> &choices) {
+  const std::string text(weights);
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find(',', start);
@@ -196,10 +196,10 @@ void applyEnvironment() {
 
 extern "C" {
 
-int orvexsim_set_answer_distribution(int32_t handle, int kind, const char *spec) {
+int orvexsim_set_answer_distribution(int32_t handle, int kind, const char *weights) {
   if (kind < ORVEXSIM_DISTRIBUTION_VOTES || kind > 7) return -1;
   std::vector<std::pair<std::string, int>> choices;
-  if (spec && *spec && !parseDistribution(spec, choices)) return -1;
+  if (weights && *weights && !parseDistribution(weights, choices)) return -1;
   return Simulator::instance().withRfModel(handle, [&](RfHubModel &model) {
     model.handsets().setDistribution(kind, std::move(choices));
     return 0;

@@ -787,16 +787,16 @@ ORVEXSIM_API int orvexsim_wait_device_messages(int32_t handle, uint32_t uid, int
 /* Random answers of one question kind, drawn with weights: kind 1-7 as the
  * question kinds of ":XP005" and of enhanced questions (1 multiple choice,
  * 2 yes/no, 3 true/false, 4 Likert, 5 numeric, 6 text, 7 sort in order),
- * or ORVEXSIM_DISTRIBUTION_VOTES for the keys of votes. spec lists
+ * or ORVEXSIM_DISTRIBUTION_VOTES for the keys of votes. weights lists
  * answer=weight pairs separated by commas, e.g. "A=50,B=30,C=20" or
  * "AC=1,B=3"; each answer is read as a chosen answer of that kind (see
  * orvexsim_set_handset_answer; votes: 'A'-'F' or '1'-'6'). Handsets with a
  * chosen answer keep it. NULL or "" removes the distribution. -1 when the
- * hub is not a 2.4 GHz hub, the kind is unknown or spec is malformed
+ * hub is not a 2.4 GHz hub, the kind is unknown or weights is malformed
  * (weights 1..1000000, at most 64 answers of at most 255 bytes without '='
  * or ','). */
 #define ORVEXSIM_DISTRIBUTION_VOTES 0
-ORVEXSIM_API int orvexsim_set_answer_distribution(int32_t handle, int kind, const char *spec);
+ORVEXSIM_API int orvexsim_set_answer_distribution(int32_t handle, int kind, const char *weights);
 
 /* ------------------------------------------------------------------------
  * Scenario files

@@ -126,7 +126,7 @@ std::optional<std::pair<int, int>> delayRange(const std::string &text) {
 
 // A distribution's answer=weight words, checked and joined as the control
 // function reads them.
-bool distributionSpec(LineCursor &in, std::string &spec, std::string &what) {
+bool distributionWeights(LineCursor &in, std::string &weights, std::string &what) {
   int answers = 0;
   while (!in.atEnd()) {
     const std::string word = in.word(true);
@@ -143,8 +143,8 @@ bool distributionSpec(LineCursor &in, std::string &spec, std::string &what) {
       what = "a distribution has at most 64 answers";
       return false;
     }
-    if (!spec.empty()) spec += ',';
-    spec += word + "=" + std::to_string(*weight);
+    if (!weights.empty()) weights += ',';
+    weights += word + "=" + std::to_string(*weight);
   }
   if (answers == 0) {
     what = "a distribution lists answer=weight, e.g. A=50 B=30 C=20";
@@ -470,7 +470,7 @@ bool parseStatement(const std::string &verb, LineCursor &in, const ScenarioStep 
       return false;
     }
     step.questionKind = *kind;
-    return distributionSpec(in, step.text, what);
+    return distributionWeights(in, step.text, what);
   }
   what = "unknown statement \"" + verb.substr(0, 32) + "\"";
   return false;

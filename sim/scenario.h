@@ -32,7 +32,7 @@ struct ScenarioStep {
     LegacySlate,    // uid (id), flag: registered, pin
     VoteCopies,     // count
     Learners,       // learner (0 = all) and the behaviour fields
-    Distribution,   // questionKind, text (the spec "A=50,B=30")
+    Distribution,   // questionKind, text (the weights "A=50,B=30")
   };
   Kind kind = Hub;
   size_t line = 0;
