@@ -11,6 +11,14 @@
 
 namespace Orvexsystem {
 
+// Out-of-class definitions, so that the constants may be bound to references.
+const int SessionBufferCollector::DefaultCompletionTimeMs;
+const int SessionBufferCollector::FirstChunkLength;
+const int SessionBufferCollector::ChunkLength;
+const int SessionBufferCollector::MaximumPacketNumber;
+const int SessionBufferCollector::MaximumAnswerLength;
+const int SessionBufferCollector::MaximumAnswersInProgress;
+
 namespace {
 
 const int AddressOffset = 2;

@@ -75,8 +75,8 @@ public:
     bool stopRegistration(SessionState expected, std::initializer_list<ListKind> reread,
                           bool expression);
     // Sends an end command and waits for the hub's store to be written; on
-    // success re-reads the lists named, clearing their flags. Failure
-    // records Error_CommsFailure.
+    // success ends the session (Session_None) and then re-reads the lists
+    // named, clearing their flags. Failure records Error_CommsFailure.
     bool endSessionAndReread(const char *command, std::initializer_list<ListKind> reread);
     bool nameDevice(ListKind kind, SessionState namingState, const char *code, int width,
                     unsigned int uid, const QString &name);

@@ -164,6 +164,9 @@ bool TwoPointFourGHzHubPrivate::endSessionAndReread(const char *command,
         q->recordError(Hub::Error_CommsFailure);
         return false;
     }
+    // The session is over before the lists are read again: read during a
+    // registration, each listed device would be announced as registered.
+    q->setSessionState(TwoPointFourGHzHub::Session_None);
     for (ListKind kind : reread)
         rereadLocked(kind);
     return true;
