@@ -38,6 +38,9 @@
  *             1 pen-expression    uid 0x0DD40001, address 0x0401
  *             1 board             uid 0x08E50001, address 0x0501,
  *                                 name "Board 12", version 912 (touch)
+ *             waiting to register (not registered), PIN "ABC":
+ *             4 voting handsets   uids 0x06A10021..0x06A10024,
+ *                                 addresses 0x0121..0x0124, names V33..V36
  *   handle 2  legacy hub (kind 2, USB), uid 0x000000004C3B2A19,
  *             version 864, with a touch board; vote channel 1, slate
  *             channel 1, band 1, board id 12; waiting to register:
@@ -109,7 +112,8 @@ ORVEXSIM_API int orvexsim_use_empty_classroom(void);
  * connectionType 1 serial, 2 USB (legacy hubs; reported unchanged for
  * others); version is the hub's version number; description is reported in
  * the device record (the virtual hub's server description), may be NULL.
- * Hubs of kind 3 and 4 get the 2.4 GHz hub model with no devices, legacy
+ * Hubs of kind 3 and 4 get the 2.4 GHz hub model with no devices (a
+ * virtual hub, kind 4, also answers ":GL", ":AE001" and ":AE002"), legacy
  * hubs the legacy model with no board. Marks the classroom configured and
  * sends a plug-and-play notification. */
 ORVEXSIM_API int orvexsim_add_hub(int kind, int32_t handle, uint64_t uid, int connectionType,
@@ -470,7 +474,8 @@ ORVEXSIM_API int orvexsim_has_device(int32_t handle, uint32_t uid);
  * includes ORVEXSIM_CLASS_VOTE_ALT); class 0 counts all. */
 ORVEXSIM_API int orvexsim_device_count(int32_t handle, int deviceClass);
 
-/* Hub name answered to ":GN" (10 bytes at most). */
+/* Hub name answered to ":GN" (cut to 10 bytes) and, on a virtual hub, to
+ * ":GL" (n A3 and the name in ISO 8859-1, n its length, at most 255). */
 ORVEXSIM_API int orvexsim_set_hub_name(int32_t handle, const char *name);
 
 /* Capacities reported by ":GI" and enforced by orvexsim_register_device.
@@ -496,6 +501,284 @@ ORVEXSIM_API int orvexsim_reset_hub(int32_t handle);
 /* The hub reports the device's battery as low: 08 50 uid(4) address(2).
  * The device must be registered. */
 ORVEXSIM_API int orvexsim_report_low_battery(int32_t handle, uint32_t uid);
+
+/* Copies the registered device's name (UTF-8, NUL-terminated, cut to cap)
+ * into buf; returns the name's full length in bytes, or -1 when the device
+ * is not registered. Names change when handsets or the host name them. */
+ORVEXSIM_API int orvexsim_get_device_name(int32_t handle, uint32_t uid, char *buf, int cap);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz handsets: how they behave
+ *
+ * Handsets act on their own: in a question session (":XP005") every
+ * registered handset that can answer the kind answers; voting handsets
+ * answer multiple choice, yes/no, true/false and Likert questions,
+ * expression handsets every kind (numeric and text answers, message
+ * acknowledgements, names in end-user naming). Slates, pen-expression
+ * devices and boards answer nothing. On request (the functions of the next
+ * section) handsets register, vote, report names and key PINs.
+ *
+ * Each action happens after a delay drawn from the handset's delay range,
+ * plus the hub's reply delay, counted from the start of the session or from
+ * the call that asked for it. An action belongs to the session in which it
+ * was asked for: it is dropped if by its time ":VE", ":XP004", a second
+ * ":XP005", a clear, a hub reset or an unplug has ended that session,
+ * unless the handset's fault is ORVEXSIM_HANDSET_FAULT_LATE.
+ *
+ * Settings below take a uid, or ORVEXSIM_ALL_HANDSETS for every handset of
+ * the hub; a value set for one handset wins over the value for all. A
+ * setting may name a handset not (yet) registered. Random answers, keys,
+ * names, PINs and delays come from a generator per hub, seeded with 1 when
+ * the hub is added: the same calls after the same seed give the same
+ * answers (their timing aside).
+ * ------------------------------------------------------------------------ */
+
+#define ORVEXSIM_ALL_HANDSETS 0u
+
+/* Whether the handset answers (default 1). A handset that does not answer
+ * takes no part in question sessions nor in actions asked of all handsets;
+ * asked by its uid, it still acts. */
+ORVEXSIM_API int orvexsim_set_handset_answers(int32_t handle, uint32_t uid, int answers);
+
+/* The handset's chosen answer (UTF-8), or NULL for random answers (the
+ * default). How each question kind reads it:
+ *   multiple choice, sort in order: up to six answer bytes, e.g. "AC";
+ *   yes/no, true/false: its first byte ('A' yes/true, 'B' no/false, any
+ *     other byte "other");
+ *   Likert: a decimal number, e.g. "4";
+ *   numeric, text: the answer text, cut to the question's maximum size in
+ *     bytes (one packet carries 5 bytes, every further packet 7);
+ *   message: not read (an acknowledgement is 00);
+ *   end-user naming and names in naming sessions: the name;
+ *   votes: the key, 'A'-'F' or '1'-'6', when the vote names none;
+ *   enhanced questions: as the question kinds above (multiple choice and
+ *     sort in order: the bytes keyed as they stand, two zero bytes follow).
+ * Random answers: multiple choice 1 to the allowed number of distinct
+ * options in alphabetical order (in an enhanced question keyed in its
+ * display form: digits 1-6, lower or upper case), sort in order a shuffle
+ * of all options,
+ * yes/no and true/false A or B (also C when the question's option bit is
+ * set), Likert 1 to the scale, numbers and texts of a few bytes (texts
+ * include non-ASCII characters), names from a list of first names (upper
+ * case for character type 1, lower case for 2). */
+ORVEXSIM_API int orvexsim_set_handset_answer(int32_t handle, uint32_t uid, const char *answer);
+
+/* The handset's delay range in milliseconds, 0 <= minMs <= maxMs <= 600000
+ * (default 500..4000; 0, 0 for fast tests). With ORVEXSIM_ALL_HUBS (uid
+ * must then be ORVEXSIM_ALL_HANDSETS) it sets the range every hub starts
+ * with, now and for hubs added later. */
+ORVEXSIM_API int orvexsim_set_handset_delay_ms(int32_t handle, uint32_t uid, int minMs, int maxMs);
+
+/* Radio faults of a handset, one at a time, for every transmission it
+ * makes until changed (a transmission: one answer, one name report, one
+ * registration, the presses of one vote, one device message in response
+ * packets, one generic message). The transport's control packets
+ * (get-message requests, data requests, releases) are never struck. */
+#define ORVEXSIM_HANDSET_FAULT_NONE 0
+#define ORVEXSIM_HANDSET_FAULT_LOSE_LAST 1    /* the last packet is lost (a one-packet
+                                                 transmission is lost whole) */
+#define ORVEXSIM_HANDSET_FAULT_OUT_OF_ORDER 2 /* the packets arrive last first */
+#define ORVEXSIM_HANDSET_FAULT_DUPLICATE 3    /* the first packet arrives twice */
+#define ORVEXSIM_HANDSET_FAULT_LATE 4         /* sent even after its session ended */
+ORVEXSIM_API int orvexsim_set_handset_fault(int32_t handle, uint32_t uid, int fault);
+
+/* Restarts the hub's generator with seed. */
+ORVEXSIM_API int orvexsim_seed_handsets(int32_t handle, uint32_t seed);
+
+/* Every handset setting of the hub back to its default (the seed and the
+ * handsets waiting to register are kept). */
+ORVEXSIM_API int orvexsim_clear_handset_settings(int32_t handle);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz handsets: what their users do
+ *
+ * Each function returns how many handsets will act (0 or 1 when a uid is
+ * given; uid ORVEXSIM_ALL_HANDSETS asks every handset concerned that
+ * answers), or -1 when the hub is not a 2.4 GHz hub or the uid names no
+ * registered handset (no waiting handset for the registration functions).
+ * A handset acts only when the hub is in the session its action belongs
+ * to; otherwise the result is 0 and nothing is sent.
+ * ------------------------------------------------------------------------ */
+
+/* A handset waiting to register (not registered): class one of
+ * ORVEXSIM_CLASS_VOTE, _VOTE_ALT, _SLATE, _EXPRESSION, _PEN_EXPRESSION;
+ * uid unique on the hub; name (UTF-8) is what its record will carry; pin
+ * the three letters A-F its user keys, or NULL when it is not known yet
+ * (orvexsim_set_waiting_pin gives it later; until then the handset
+ * registers in no session). */
+ORVEXSIM_API int orvexsim_add_waiting_handset(int32_t handle, int deviceClass, uint32_t uid, uint16_t address,
+                                              const char *name, const char *pin);
+
+/* The waiting handset's user keys its PIN. When the hub is in the
+ * registration session of its class (":VR" voting handsets, ":SR" slates,
+ * ":XP001" expression and pen-expression handsets) with that PIN and has
+ * room, the hub registers it after its delay and reports it with its list
+ * record (13, 20 or 23 bytes, as ":GR" lists it); from then on ":GI", ":GD"
+ * and ":GR" count and list it. In a registration with naming the record
+ * carries the name cut to the session's name length. */
+ORVEXSIM_API int orvexsim_register_waiting(int32_t handle, uint32_t uid);
+
+/* orvexsim_register_waiting for every waiting handset of the class
+ * (ORVEXSIM_CLASS_VOTE includes _VOTE_ALT; 0 every class) that answers;
+ * those whose PIN or class do not match the session stay waiting. */
+ORVEXSIM_API int orvexsim_register_waiting_class(int32_t handle, int deviceClass);
+
+/* Voting handsets press a key during a voting session (":VB" or ":VM"):
+ * key 1-6, or 0 for the handset's chosen answer or else a random key;
+ * presses 1-100 sends the key press that many times back to back, as a
+ * handset repeats a press (the 2.4 GHz hub passes every one on); batteryLow
+ * non-zero makes the hub report the battery (08 50 uid address) just
+ * before. Each press is 09 65 uid(4) address(2) key, key the one-hot byte
+ * 01, 02, 04, 08, 10, 20 of keys 1-6. */
+ORVEXSIM_API int orvexsim_vote(int32_t handle, uint32_t uid, int key, int presses, int batteryLow);
+
+/* Handsets report a name (UTF-8; NULL for the chosen answer or a random
+ * name) in a naming session: voting handsets in vote naming (":VN"),
+ * slates in slate naming (opened by ":NS"), expression and pen-expression
+ * handsets in expression naming (":XP002") and end-user naming (":XP005"
+ * kind 9). The name, cut to the field (4, 10 or 14 characters; the
+ * session's name length in end-user naming), replaces the registered name
+ * and comes as the device's list record. */
+ORVEXSIM_API int orvexsim_report_name(int32_t handle, uint32_t uid, const char *name);
+
+/* Voting handsets key a PIN in a PIN naming session (":VZ" count): pin of
+ * at most four characters A-F or space, or NULL for count random letters
+ * (count taken as 1..4). The hub reports 11 bytes: 0B 67 uid(4)
+ * address(2), the PIN as four 3-bit codes (A = 1 ... F = 6, space 7, none
+ * 0) in bits 3-1 of byte 8, bit 0 of byte 8 with bits 7-6 of byte 9, bits
+ * 5-3 and bits 2-0 of byte 9, and a zero byte. */
+ORVEXSIM_API int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz hubs: device messages
+ *
+ * Asynchronous transport (kinds 3 and 4). ":XP00A" CR 00 opens it (OK;
+ * ":VE", a clear, a reset or an unplug ends it). Expression handsets
+ * (class 0x09) speak it:
+ *   host -> handset  ":XP00B" CR 03 ah al i (OK): buffer i (1..255) holds
+ *                    a message for the handset at address ah*256+al. The
+ *                    handset sends the data request 03 85 i; the host
+ *                    answers ":XP00C" CR L i n t f data (fragment n of t,
+ *                    f <= 49 bytes, L = f + 4) or ":XP00C" CR 03 i 01 00 (no
+ *                    message). The handset asks again, one request at a
+ *                    time, until it has every fragment, then releases the
+ *                    buffer: 03 86 i. A fragment answers the oldest data
+ *                    request of its buffer and is heard by every handset
+ *                    fetching that buffer. An unanswered request is not
+ *                    repeated; a "no message" answer ends the fetch.
+ *   handset -> host  get-message request 0C 84 ah al d0..d7; a message in
+ *                    13-byte response packets: 0D 87 ah al count bytes 0-7,
+ *                    then 0D 88 ah al p bytes 8p..8p+7 (p = 1, 2, ...), the
+ *                    last padded with zero bytes.
+ *
+ * Enhanced question sessions run on it by themselves: when the transport
+ * opens, every expression handset that answers (orvexsim_set_handset_answers)
+ * and runs enhanced sessions (orvexsim_set_handset_enhanced) asks, after
+ * its delay, for the session parameters (request 00 00 00 00 00 00 00 00).
+ * A session parameters message (01 L ...) from the host makes it ask for
+ * question 1 (01 00 01 00 00 00 00 00). A question message (02 L number
+ * type option flags textLength answerLength text answer) is answered after
+ * the handset's delay with its chosen or a random answer of the type, and
+ * the handset then asks for the question number plus one:
+ *   multiple choice, sort in order: the answer characters, then 00 00;
+ *   yes/no, true/false: 'A' (yes, true), 'B' (no, false) or 'C';
+ *   Likert: one byte, the value; numeric, text: the text.
+ * "No more questions" (04 L text) ends its part; texts (03) and pop-ups
+ * (05) are kept without an answer. A message whose length field disagrees
+ * with its bytes is counted as malformed and not acted on.
+ *
+ * Generic messages (virtual hubs, kind 4). ":AE001" opens the generic
+ * session (OK). ":AE002" CR ah al n2 n1 n0 message (OK) reaches the
+ * registered device at that address (any class but boards), which answers
+ * after its delay as orvexsim_set_generic_reply says, with the generic
+ * packet 00 n2 n1 n0 E1 ah al message (n the message's length). Devices
+ * also send generic messages on request (orvexsim_generic_send).
+ *
+ * The functions below that make a device act return 1 when it will, 0
+ * when the hub is not in the session the action belongs to (or the
+ * handset is switched off), -1 when the hub is not a 2.4 GHz hub, the uid
+ * names no registered device that can, or an argument is invalid. Like
+ * every action, a send happens after the device's delay plus the hub's
+ * reply delay. Registration on a virtual hub is that of a 2.4 GHz hub; the
+ * PIN its waiting handsets key can be set when it becomes known.
+ * ------------------------------------------------------------------------ */
+
+/* Whether the expression handset runs enhanced question sessions by
+ * itself when the transport opens (default 1). A handset that does not
+ * still fetches the host's messages and sends what it is asked to send. */
+ORVEXSIM_API int orvexsim_set_handset_enhanced(int32_t handle, uint32_t uid, int on);
+
+/* Ways a device answers the host's generic messages. */
+#define ORVEXSIM_GENERIC_SILENT 0 /* no answer (default) */
+#define ORVEXSIM_GENERIC_ECHO 1   /* the message comes back unchanged */
+#define ORVEXSIM_GENERIC_FIXED 2  /* data, length bytes (0..65535; data may be NULL for 0) */
+ORVEXSIM_API int orvexsim_set_generic_reply(int32_t handle, uint32_t uid, int mode, const uint8_t *data,
+                                            int length);
+
+/* The PIN (three letters A-F) the waiting handset's user keys from now on,
+ * e.g. one handed out by a response server; ORVEXSIM_ALL_HANDSETS sets it
+ * for every waiting handset of the hub. -1 when the uid names no waiting
+ * handset or the PIN is not three letters A-F. */
+ORVEXSIM_API int orvexsim_set_waiting_pin(int32_t handle, uint32_t uid, const char *pin);
+
+/* The expression handset sends a get-message request with length (0..8)
+ * bytes of device data, zero padded to 8. */
+ORVEXSIM_API int orvexsim_async_request(int32_t handle, uint32_t uid, const uint8_t *data, int length);
+
+/* The expression handset sends a message (0..2040 bytes) to the host in
+ * response packets, struck by its radio fault. */
+ORVEXSIM_API int orvexsim_async_send(int32_t handle, uint32_t uid, const uint8_t *data, int length);
+
+/* As orvexsim_async_send, but the packets go exactly as order lists them
+ * (count entries, each a packet number 0..packets-1, 0 being the 0x87
+ * packet): {2, 1, 0} out of order, {0, 0, 1, 2} duplicated, {0, 2} with
+ * packet 1 lost. The radio fault does not apply. count 1..1000. */
+ORVEXSIM_API int orvexsim_async_send_packets(int32_t handle, uint32_t uid, const uint8_t *data, int length,
+                                             const int *order, int count);
+
+/* The expression handset is switched off (on 0) or on again (on 1) while
+ * the transport is open. Off: it sends the request FF 00 00 00 00 00 00 00,
+ * forgets what it was fetching or about to send, and stops fetching and
+ * answering. On: it starts over (and asks for the session parameters if it
+ * runs enhanced sessions). Opening the transport again switches every
+ * handset on. 0 when it already is so. */
+ORVEXSIM_API int orvexsim_async_switch(int32_t handle, uint32_t uid, int on);
+
+/* The device sends a generic message (0..65535 bytes) to the host in the
+ * generic session, struck by its radio fault. */
+ORVEXSIM_API int orvexsim_generic_send(int32_t handle, uint32_t uid, const uint8_t *data, int length);
+
+/* Where an expression handset stands in the transport and the enhanced
+ * question protocol since the transport (or generic session) last opened. */
+#define ORVEXSIM_ENHANCED_IDLE 0             /* not taking part, or the transport is closed */
+#define ORVEXSIM_ENHANCED_WANTS_PARAMETERS 1 /* asked for the session parameters */
+#define ORVEXSIM_ENHANCED_WANTS_QUESTION 2   /* asked for (or will ask for) question "question" */
+#define ORVEXSIM_ENHANCED_FINISHED 3         /* received "no more questions" */
+#define ORVEXSIM_ENHANCED_SWITCHED_OFF 4
+typedef struct OrvexSimEnhancedState {
+  int phase;        /* ORVEXSIM_ENHANCED_* */
+  int question;     /* the number it asks for next */
+  int answered;     /* questions answered (answers sent or on their way) */
+  int lastAnswered; /* number of the last question answered, -1 none */
+  int malformed;    /* messages from the host it could not read */
+  int emptyFetches; /* fetches the host answered with "no message" */
+} OrvexSimEnhancedState;
+
+/* Fills *state; -1 when the hub is not a 2.4 GHz hub or the device has
+ * taken no part in any transport or generic session yet. */
+ORVEXSIM_API int orvexsim_get_enhanced_state(int32_t handle, uint32_t uid, OrvexSimEnhancedState *state);
+
+/* Messages from the host that the device received whole (fetched through
+ * the transport, or a generic message) since the transport or the generic
+ * session last opened, oldest first: their number (0 for a device that
+ * received none), and a copy of message index into buf, at most cap bytes
+ * (its full length returned, -1 if there is no such message). */
+ORVEXSIM_API int orvexsim_device_message_count(int32_t handle, uint32_t uid);
+ORVEXSIM_API int orvexsim_get_device_message(int32_t handle, uint32_t uid, int index, uint8_t *buf, int cap);
+
+/* Waits until the device has received at least count messages; 0, or -1
+ * on time-out. */
+ORVEXSIM_API int orvexsim_wait_device_messages(int32_t handle, uint32_t uid, int count, int timeoutMs);
 
 #ifdef __cplusplus
 }
