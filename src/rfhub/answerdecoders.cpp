@@ -33,16 +33,21 @@ QString numericChoices(const QString &text)
 
 QString multichoice(const QByteArray &answerBytes, DisplayOption display)
 {
+    // One pass, one allocation: every character is a Latin-1 one, so each
+    // converts on its own.
     QString text;
+    text.reserve(answerBytes.size());
     for (char byte : answerBytes) {
-        if (quint8(byte) != 0xFF)
-            text += QChar(quint8(byte));
+        if (quint8(byte) == 0xFF)
+            continue;
+        QChar c = QChar(quint8(byte));
+        if (display == DisplayOption_LowerCase)
+            c = c.toLower();
+        else if (display == DisplayOption_Numeric && c >= QLatin1Char('A') && c <= QLatin1Char('F'))
+            c = QLatin1Char(char('1' + (c.unicode() - 'A')));
+        text += c;
     }
-    switch (display) {
-    case DisplayOption_LowerCase: return text.toLower();
-    case DisplayOption_Numeric: return numericChoices(text);
-    default: return text;
-    }
+    return text;
 }
 
 QString sortInOrder(const QByteArray &answerBytes)

@@ -78,18 +78,20 @@ QString SessionBufferCollector::textOf(const InProgress &answer, bool complete)
 {
     // A complete answer is its announced length; an incomplete one is what
     // arrived, in packet order, the gaps left out.
-    QByteArray bytes;
     if (complete) {
-        bytes = QByteArray(answer.bytes, answer.expectedLength);
-    } else {
-        for (int n = 0; n <= MaximumPacketNumber; ++n) {
-            if (!(answer.received & (quint64(1) << n)))
-                continue;
-            if (n == 0)
-                bytes.append(answer.bytes, FirstChunkLength);
-            else
-                bytes.append(answer.bytes + FirstChunkLength + (n - 1) * ChunkLength, ChunkLength);
-        }
+        const void *end = std::memchr(answer.bytes, 0, answer.expectedLength);
+        const int length = end ? int(static_cast<const char *>(end) - answer.bytes)
+                               : int(answer.expectedLength);
+        return QString::fromUtf8(answer.bytes, length);
+    }
+    QByteArray bytes;
+    for (int n = 0; n <= MaximumPacketNumber; ++n) {
+        if (!(answer.received & (quint64(1) << n)))
+            continue;
+        if (n == 0)
+            bytes.append(answer.bytes, FirstChunkLength);
+        else
+            bytes.append(answer.bytes + FirstChunkLength + (n - 1) * ChunkLength, ChunkLength);
     }
     const int end = bytes.indexOf('\0');
     if (end >= 0)
