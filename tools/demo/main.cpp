@@ -257,7 +257,8 @@ void runClassroom(QCoreApplication &app, TwoPointFourGHzHub *hub)
         hub->stopVoteRegistrationSession();
     }
     QObject::disconnect(reg);
-    if (registered && hub->nameOrvexvote(registered, QStringLiteral("Ana")) && hub->stopOrvexvoteNamingSession())
+    if (registered && hub->nameOrvexvote(registered, QStringLiteral("Ana"))
+        && hub->stopOrvexvoteNamingSession())
         out() << "  named it \"Ana\"" << Qt::endl;
 
     QMap<quint32, QString> names;
@@ -317,8 +318,8 @@ void runClassroom(QCoreApplication &app, TwoPointFourGHzHub *hub)
                                      texts << names.value(uid).leftJustified(12) + answer;
                                  });
     out() << "  question: What did you learn today? (expression handsets)" << Qt::endl;
-    if (hub->startTextSession(3, QStringLiteral("What did you learn today?"), 20, TimeUnit_Seconds, 30, nullptr,
-                              nullptr)) {
+    if (hub->startTextSession(3, QStringLiteral("What did you learn today?"), 20, TimeUnit_Seconds,
+                              30, nullptr, nullptr)) {
         waitUntil([&] { return texts.size() == 8; }, 8000);
         hub->stopSession();
     }
