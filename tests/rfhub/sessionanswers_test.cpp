@@ -54,10 +54,6 @@ void onNamed(TwoPointFourGHzHub *, unsigned int uid, const QString &name, void *
 {
     static_cast<Reports *>(c)->add(QStringLiteral("named %1 %2").arg(hex(uid), name));
 }
-void onPin(Hub *, quint32 uid, const QString &text, void *c)
-{
-    static_cast<Reports *>(c)->add(QStringLiteral("pin %1 [%2]").arg(hex(uid), text));
-}
 
 class RfSessionAnswers : public RfSessionFixture
 {
@@ -140,63 +136,10 @@ TEST_F(RfSessionAnswers, ByteAnswersGoToTheCallbackOrElseTheSignal)
                                            "message 9b20001 6"}));
 }
 
-TEST_F(RfSessionAnswers, ChoiceAnswersFollowTheDisplayOption)
-{
-    listen(&Hub::sortInOrderSessionResponse, [&](Hub *, quint32 uid, int id, QString text) {
-        reports.add(QStringLiteral("sort %1 %2 %3").arg(hex(uid)).arg(id).arg(text));
-    });
-    const QByteArray ac = bytes({0, 0, 0x41, 0x43, 0xFF, 0xFF, 0xFF, 0xFF});
-    for (DisplayOption display : {DisplayOption_Numeric, DisplayOption_LowerCase}) {
-        ASSERT_TRUE(hub->startMultichoiceSession(7, 4, 2, display, TimeUnit_Seconds, 10, onText, &reports));
-        fromHub({answerPacket(Vote1Address, ac)});
-        ASSERT_TRUE(hub->stopSession());
-    }
-    ASSERT_TRUE(hub->startSortInOrderSession(8, 3, 3, DisplayOption_Numeric, TimeUnit_Seconds, 10,
-                                             nullptr, nullptr));
-    fromHub({answerPacket(Vote2Address, bytes({0, 0, 'C', 'A', 'B', 0, 0, 0}))});
-    EXPECT_EQ(reports.take(), QStringList({"text 6a10001 7 13", "text 6a10001 7 ac", "sort 6a10002 8 CAB"}));
-}
-
-TEST_F(RfSessionAnswers, RegistrationReportsAreAnnouncedAndMarkTheirListsOutOfDate)
-{
-    listen(&TwoPointFourGHzHub::voteDeviceRegistered, [&](QString name, quint32 uid) {
-        reports.add(QStringLiteral("vote %1 %2").arg(name, hex(uid)));
-    });
-    listen(&TwoPointFourGHzHub::expressionDeviceRegistered, [&](QString name, quint32 uid, Device::SubType t) {
-        reports.add(QStringLiteral("expression %1 %2 %3").arg(name, hex(uid)).arg(int(t)));
-    });
-    listen(&TwoPointFourGHzHub::slateDeviceRegistered, [&](QString name, quint32 uid) {
-        reports.add(QStringLiteral("slate %1 %2").arg(name, hex(uid)));
-    });
-    const RegistrationCode pin(QStringLiteral("ABC"));
-    ASSERT_TRUE(hub->startVoteRegistrationSession(1, 2, 3, pin));
-    fromHub({voteRecord(0x06A10033, 0x0133, "V33"), slateRecord(0x07000001, 0x0701, "S"),
-             voteRecord(0x06A10034, 0x0134, "V34").left(12)});
-    ASSERT_TRUE(hub->stopVoteRegistrationSession());
-    ASSERT_TRUE(hub->startExpressionRegistrationSession(1, 2, 3, pin));
-    fromHub({expressionRecord(0x0C000001, 0x0601, QStringLiteral("Zoé").toLatin1())});
-    ASSERT_TRUE(hub->stopExpressionRegistrationSession());
-    ASSERT_TRUE(hub->startSlateRegistrationSession(1, 2, 3, pin));
-    fromHub({slateRecord(0x07000002, 0x0702, "Slate2")});
-    EXPECT_EQ(reports.take(), QStringList({"vote V33 6a10033", "expression Zoé c000001 2",
-                                           "slate Slate2 7000002"}));
-    // The report made the slate list out of date: the next request reads it.
-    driver.clearLog();
-    QList<Device *> slates;
-    ASSERT_TRUE(hub->getDeviceList(Device::Type_TwoPointFourGHzOrvexSlate, &slates));
-    EXPECT_EQ(writes(), QList<QByteArray>({":GR07\r"}));
-    driver.clearLog();
-    ASSERT_TRUE(hub->getDeviceList(Device::Type_TwoPointFourGHzOrvexvote, &slates));
-    EXPECT_TRUE(writes().isEmpty()); // read again when the registration ended
-}
-
-TEST_F(RfSessionAnswers, NamingReportsReachTheirCallbacksAndAnEndClearsTheExpressionOne)
+TEST_F(RfSessionAnswers, EndingExpressionNamingClearsItsCallbackAndSlateNamesGoToTheSignal)
 {
     listen(&TwoPointFourGHzHub::expressionDeviceNamed, [&](QString name, quint32 uid) {
         reports.add(QStringLiteral("expression-signal %1 %2").arg(hex(uid), name));
-    });
-    listen(&TwoPointFourGHzHub::voteDeviceNamed, [&](QString name, quint32 uid) {
-        reports.add(QStringLiteral("vote-signal %1 %2").arg(hex(uid), name));
     });
     listen(&TwoPointFourGHzHub::slateDeviceNamed, [&](QString name, quint32 uid) {
         reports.add(QStringLiteral("slate-signal %1 %2").arg(hex(uid), name));
@@ -208,16 +151,9 @@ TEST_F(RfSessionAnswers, NamingReportsReachTheirCallbacksAndAnEndClearsTheExpres
     ASSERT_TRUE(hub->startExpressionNamingSession());
     fromHub({expressionRecord(Expression1, Expression1Address, "Eva")}); // callback cleared: signal
     ASSERT_TRUE(hub->stopExpressionNamingSession());
-
-    ASSERT_TRUE(hub->startOrvexvoteNamingSession());
-    fromHub({voteRecord(Vote2, Vote2Address, "Bob")});
-    hub->setVoteDeviceNamedCallback(onNamed, &reports);
-    fromHub({voteRecord(Vote2, Vote2Address, "Rob")});
-    ASSERT_TRUE(hub->stopOrvexvoteNamingSession());
     ASSERT_TRUE(hub->nameSlate(Slate1, QStringLiteral("Desk")));
     fromHub({slateRecord(Slate1, Slate1Address, "Desk")});
     EXPECT_EQ(reports.take(), QStringList({"named 9b20001 Eve", "expression-signal 9b20001 Eva",
-                                           "vote-signal 6a10002 Bob", "named 6a10002 Rob",
                                            "slate-signal 7c30001 Desk"}));
 }
 
@@ -236,16 +172,6 @@ TEST_F(RfSessionAnswers, EndUserNamesArriveWithTheUidOfTheirAddress)
     ASSERT_TRUE(hub->startExpressionEnduserNamingSession(12, CharacterType_Type1, 8, false, onText, &reports));
     fromHub({expressionRecord(0x09FFFFFF, Expression1Address, "Maxi")});
     EXPECT_EQ(reports.take(), QStringList({"text 9b20001 12 Maxi"}));
-}
-
-TEST_F(RfSessionAnswers, PinNamingReportsEndWithTheSession)
-{
-    ASSERT_TRUE(hub->startOrvexvotePinNamingSession(4, onPin, &reports));
-    const QByteArray head = bytes({11, 0x67}) + be32(Vote1) + be16(Vote1Address);
-    fromHub({head + bytes({0x03, 0x1A, 0}), head + bytes({0x0F, 0xFF, 0}), head + bytes({0, 0, 0})});
-    ASSERT_TRUE(hub->stopSession());
-    fromHub({head + bytes({0x03, 0x1A, 0})});
-    EXPECT_EQ(reports.take(), QStringList({"pin 6a10001 [ADCB]", "pin 6a10001 [    ]", "pin 6a10001 []"}));
 }
 
 TEST_F(RfSessionAnswers, TransportAndGenericPacketsArePostedToTheEventThread)
