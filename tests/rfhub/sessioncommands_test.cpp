@@ -162,7 +162,7 @@ TEST_F(RfSessionCommands, QuestionStartsSendTheirBlocks)
                                              10, nullptr, nullptr));
     EXPECT_EQ(blockOf(lastWrite()), bytes({9, 1, 0, 0, 10, 1, 0x8A, 0, 0}));
     ASSERT_TRUE(hub->stopSession());
-    ASSERT_TRUE(hub->startSortInOrderSession(5, 6, 6, DisplayOption(9), TimeUnit_Seconds, -5,
+    ASSERT_TRUE(hub->startSortInOrderSession(5, 6, 6, DisplayOption(3), TimeUnit_Seconds, -5,
                                              nullptr, nullptr));
     EXPECT_EQ(blockOf(lastWrite()), bytes({9, 1, 0, 0, 0, 7, 6 * 32 + 6 * 4, 0, 0}));
     ASSERT_TRUE(hub->stopSession());
