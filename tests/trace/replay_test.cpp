@@ -164,6 +164,23 @@ void hostStartsAndReadsLists()
     g_results.add(QStringLiteral("touch %1 %2 %3").arg(RfHub).arg(rf->isTouchRunning()).arg(rf->getNumTouchesSupported()));
 }
 
+void onYesNo(Hub *hub, quint32 uid, int question, Hub::YesNoResponse answer, void *)
+{
+    g_log.add(QStringLiteral("yesno %1 %2 %3 %4").arg(hub->handle()).arg(uid, 0, 16).arg(question).arg(int(answer)));
+}
+
+// A question to the class: its entity id is random, so the replay meets a
+// write that differs from the recorded one in that byte.
+void hostAsksAQuestion()
+{
+    Hub *rf = hubOf(RfHub);
+    ASSERT_NE(rf, nullptr);
+    ASSERT_TRUE(rf->startYesNoSession(7, false, TimeUnit_Seconds, 30, &onYesNo, nullptr));
+    // Every voting and expression handset answers.
+    ASSERT_TRUE(waitFor([] { return g_log.lines().filter(QStringLiteral("yesno ")).size() == 40; }));
+    g_results.add(QStringLiteral("stopped %1").arg(rf->stopSession()));
+}
+
 // The host's last look, after the session.
 void hostFinishes()
 {
@@ -220,6 +237,7 @@ QStringList readLines(const QString &path)
 TEST(Replay, ASessionReplayedInAFreshProcessGivesTheHostTheSameReports)
 {
     ASSERT_EQ(orvexsim_reset(), 0);
+    ASSERT_EQ(orvexsim_set_handset_delay_ms(ORVEXSIM_ALL_HUBS, ORVEXSIM_ALL_HANDSETS, 0, 0), 0);
     ASSERT_EQ(orvexsim_use_default_classroom(), 0);
     QTemporaryDir dir;
     const QString tracePath = dir.filePath(QStringLiteral("session.otrace"));
@@ -228,12 +246,16 @@ TEST(Replay, ASessionReplayedInAFreshProcessGivesTheHostTheSameReports)
     ASSERT_TRUE(recorder.start(tracePath, &error)) << error.toStdString();
 
     hostStartsAndReadsLists();
+    hostAsksAQuestion();
     classroomActs();
     hostFinishes();
     ASSERT_TRUE(recorder.stop());
     const QStringList recorded = g_log.lines();
     const QStringList results = g_results.lines();
     ASSERT_GT(recorded.filter(QStringLiteral("pen ")).size(), 20);
+    QFile trace(tracePath);
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(trace.readAll().contains(" ~")) << "the question's entity id is marked free";
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -261,6 +283,7 @@ TEST(ReplayChild, HostRunsAgainstTheReplay)
     if (logPath.isEmpty())
         GTEST_SKIP() << "started by Replay.ASessionReplayedInAFreshProcessGivesTheHostTheSameReports";
     hostStartsAndReadsLists();
+    hostAsksAQuestion();
     ASSERT_EQ(orvexsim_replay_wait(30000), 0);
     // The last events' consequences (a departure's discovery pass) follow
     // the replay's end.
