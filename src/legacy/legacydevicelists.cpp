@@ -20,7 +20,7 @@ void LegacyDeviceLists::adopt(Hub *hub, Device *device)
         device->moveToThread(hub->thread());
 }
 
-void LegacyDeviceLists::setVotes(Hub *hub, const QList<quint32> &ids)
+void LegacyDeviceLists::setVotes(Hub *hub, const QList<quint32> &ids, bool onlyIfEmpty)
 {
     QList<Device *> fresh;
     for (quint32 id : ids) {
@@ -31,14 +31,18 @@ void LegacyDeviceLists::setVotes(Hub *hub, const QList<quint32> &ids)
     QList<Device *> doomed;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        doomed = m_votes + m_retiredVotes;
-        m_retiredVotes.clear();
-        m_votes = fresh;
+        if (onlyIfEmpty && !m_votes.isEmpty()) {
+            doomed = fresh;
+        } else {
+            doomed = m_votes + m_retiredVotes;
+            m_retiredVotes.clear();
+            m_votes = fresh;
+        }
     }
     qDeleteAll(doomed);
 }
 
-void LegacyDeviceLists::setSlates(Hub *hub, const QList<Slate> &slates)
+void LegacyDeviceLists::setSlates(Hub *hub, const QList<Slate> &slates, bool onlyIfEmpty)
 {
     QList<Device *> fresh;
     for (const Slate &slate : slates) {
@@ -49,9 +53,13 @@ void LegacyDeviceLists::setSlates(Hub *hub, const QList<Slate> &slates)
     QList<Device *> doomed;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        doomed = m_slates + m_retiredSlates;
-        m_retiredSlates.clear();
-        m_slates = fresh;
+        if (onlyIfEmpty && !m_slates.isEmpty()) {
+            doomed = fresh;
+        } else {
+            doomed = m_slates + m_retiredSlates;
+            m_retiredSlates.clear();
+            m_slates = fresh;
+        }
     }
     qDeleteAll(doomed);
 }

@@ -33,9 +33,11 @@ public:
     LegacyDeviceLists &operator=(const LegacyDeviceLists &) = delete;
 
     // Puts new devices for these records in place of the list; the devices
-    // it held and those retired from it are freed.
-    void setVotes(Hub *hub, const QList<quint32> &ids);
-    void setSlates(Hub *hub, const QList<Slate> &slates);
+    // it held and those retired from it are freed. With onlyIfEmpty a list
+    // that is no longer empty (a registration came in meanwhile) is kept and
+    // the records are dropped.
+    void setVotes(Hub *hub, const QList<quint32> &ids, bool onlyIfEmpty = false);
+    void setSlates(Hub *hub, const QList<Slate> &slates, bool onlyIfEmpty = false);
 
     // Appends a device unless one with the id is listed; true when added.
     bool addVote(Hub *hub, quint32 id);

@@ -46,7 +46,7 @@ void LegacyHubPrivate::setSlatePin(const QString &pin)
     m_strSlatePIN = pin;
 }
 
-bool LegacyHubPrivate::readDevicesInformation(Device::Type type)
+bool LegacyHubPrivate::readDevicesInformation(Device::Type type, bool onlyIfEmpty)
 {
     if (type != Device::Type_LegacyOrvexvote && type != Device::Type_Legacyslate)
         return true;
@@ -54,9 +54,9 @@ bool LegacyHubPrivate::readDevicesInformation(Device::Type type)
     LegacySettingsFile::Registrations stored;
     const bool ok = LegacySettingsFile::read(settingsGroup, &stored);
     if (type == Device::Type_LegacyOrvexvote)
-        lists.setVotes(q, stored.votes);
+        lists.setVotes(q, stored.votes, onlyIfEmpty);
     else
-        lists.setSlates(q, stored.slates);
+        lists.setSlates(q, stored.slates, onlyIfEmpty);
     return ok;
 }
 
@@ -233,7 +233,7 @@ bool LegacyHub::getCompleteDeviceList(QList<Device *> *list)
 bool LegacyHub::readOrvexvoteList(QList<Device *> *list)
 {
     if (d->lists.voteCount() == 0)
-        d->readDevicesInformation(Device::Type_LegacyOrvexvote);
+        d->readDevicesInformation(Device::Type_LegacyOrvexvote, true);
     if (list)
         d->lists.appendVotes(list);
     return true;
@@ -242,7 +242,7 @@ bool LegacyHub::readOrvexvoteList(QList<Device *> *list)
 bool LegacyHub::readOrvexSlateList(QList<Device *> *list)
 {
     if (d->lists.slateCount() == 0)
-        d->readDevicesInformation(Device::Type_Legacyslate);
+        d->readDevicesInformation(Device::Type_Legacyslate, true);
     if (list)
         d->lists.appendSlates(list);
     return true;

@@ -28,7 +28,10 @@ public:
     // The settings file: reads one list into place, writes the lists named.
     // Each write is a snapshot of the lists taken under writeMutex, so that
     // writes reach the file in the order the lists changed.
-    bool readDevicesInformation(Device::Type type);
+    // With onlyIfEmpty a list that is no longer empty when the file has been
+    // read is kept: the read fills an empty list, it does not undo a
+    // registration that arrived meanwhile.
+    bool readDevicesInformation(Device::Type type, bool onlyIfEmpty = false);
     bool writeDevicesInformation(bool votes, bool slates);
 
     // After a change of channel or board id: disable the slates, forget every
