@@ -1,0 +1,113 @@
+// A voting session on the 2.4 GHz hub of the simulated classroom: the start
+// command, and vote packets given to the driver mapped to the handsets' uids.
+
+#include "support/wait.h"
+
+#include <orvexsim.h>
+#include <orvexsystem/system.h>
+#include <orvexsystem/twopointfourghzhub.h>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <tuple>
+
+using namespace Orvexsystem;
+using namespace OrvexTest;
+
+namespace {
+
+const int Rf = ORVEXSIM_DEFAULT_RF_HUB;
+
+struct VoteLog
+{
+    using Vote = std::tuple<quint32, int, bool>;
+    std::mutex mu;
+    QList<Vote> votes;
+    static void record(Hub *, quint32 uid, int vote, bool low, void *context)
+    {
+        auto *self = static_cast<VoteLog *>(context);
+        std::lock_guard<std::mutex> lock(self->mu);
+        self->votes.append(Vote(uid, vote, low));
+    }
+    QList<Vote> take()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return std::exchange(votes, {});
+    }
+};
+
+class RfVoting : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(orvexsim_reset(), 0);
+        ASSERT_EQ(orvexsim_use_default_classroom(), 0);
+        ASSERT_TRUE(OrvexSystem::instance().initialise());
+        QList<Hub *> hubs;
+        OrvexSystem::instance().getHubList(&hubs);
+        for (Hub *h : hubs)
+            if (h->handle() == Rf)
+                hub = qobject_cast<TwoPointFourGHzHub *>(h);
+        ASSERT_NE(hub, nullptr);
+        ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+        orvexsim_clear_writes(Rf);
+    }
+    void TearDown() override { OrvexSystem::instance().shutdown(); }
+    static void inject(std::initializer_list<int> packet)
+    {
+        const QByteArray p = bytes(packet);
+        ASSERT_EQ(orvexsim_inject_packet(Rf, reinterpret_cast<const uint8_t *>(p.constData()), int(p.size())), 0);
+    }
+    static QByteArray lastWrite()
+    {
+        QByteArray w(64, '\0');
+        w.resize(orvexsim_get_write(Rf, orvexsim_write_count(Rf) - 1, reinterpret_cast<uint8_t *>(w.data()), 64));
+        return w;
+    }
+
+    TwoPointFourGHzHub *hub = nullptr;
+};
+
+} // namespace
+
+TEST_F(RfVoting, VotesReachTheCallbackWithTheHandsetsUid)
+{
+    VoteLog log;
+    ASSERT_TRUE(hub->startVotingSession(Hub::VotingMode_VB, &VoteLog::record, &log));
+    EXPECT_EQ(orvexsim_write_count(Rf), 1);
+    EXPECT_EQ(lastWrite(), QByteArray(":VB\r"));
+
+    inject({9, 0x65, 0, 0, 0, 0, 0x01, 0x03, 0x04});
+    inject({9, 0x65, 0, 0, 0, 0, 0x01, 0x03, 0x04}); // no repeat filter here
+    inject({9, 0x65, 0x06, 0xA1, 0x01, 0x05, 0, 0, 0x01}); // address 0: bytes 2-5
+    inject({9, 0x65, 0, 0, 0, 0, 0x09, 0x99, 0x01});       // nobody registered there
+    inject({9, 0x65, 0, 0, 0, 0, 0x01, 0x20, 0x03});       // two keys: option 0
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+    EXPECT_EQ(log.take(), (QList<VoteLog::Vote>{{0x06A10003, 3, false}, {0x06A10003, 3, false},
+                                                 {0x06A10005, 1, false}, {0x06A10020, 0, false}}));
+}
+
+TEST_F(RfVoting, WithoutACallbackVotesAreSignalledAndARefusedStartTakesNone)
+{
+    QList<std::tuple<quint32, int, int>> signalled;
+    QObject::connect(hub, &Hub::voteReceived, hub,
+                     [&](Hub *h, quint32 uid, int vote, int low) {
+                         EXPECT_EQ(h, hub);
+                         signalled << std::make_tuple(uid, vote, low);
+                     });
+    ASSERT_EQ(orvexsim_set_fault(Rf, ORVEXSIM_FAULT_REFUSE_WRITES, 1), 0);
+    EXPECT_FALSE(hub->startVotingSession(Hub::VotingMode_VM, nullptr, nullptr));
+    EXPECT_EQ(hub->getLastError(), Hub::Error_CommsFailure);
+    inject({9, 0x65, 0, 0, 0, 0, 0x01, 0x01, 0x02});
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+    spinEvents(20);
+    EXPECT_TRUE(signalled.isEmpty());
+
+    ASSERT_TRUE(hub->startVotingSession(Hub::VotingMode_VM, nullptr, nullptr));
+    EXPECT_EQ(lastWrite(), QByteArray(":VM\r"));
+    inject({9, 0x65, 0, 0, 0, 0, 0x01, 0x01, 0x02});
+    ASSERT_TRUE(waitFor([&] { return !signalled.isEmpty(); }));
+    EXPECT_EQ(signalled, (QList<std::tuple<quint32, int, int>>{{0x06A10001, 2, 0}}));
+}
