@@ -31,7 +31,7 @@ public:
     void expect(const QByteArray &packet)
     {
         IResponseHandler *handler = responseHandler<T>();
-        setCurrentResponseHandler(handler);
+        hubPrivate()->currentHandler.store(handler);
         reset(handler);
         processPacket(packet);
         QByteArray queued;
@@ -39,7 +39,7 @@ public:
             T reply(queued);
             (void)reply.isValidResponse();
         }
-        setCurrentResponseHandler(nullptr);
+        hubPrivate()->currentHandler.store(nullptr);
     }
 };
 

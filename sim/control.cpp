@@ -2,16 +2,29 @@
 #include "orvexsim.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "rfhubmodel.h"
 #include "simulator.h"
 #include "text.h"
 
+using orvexsim::RfHubModel;
 using orvexsim::Simulator;
 using orvexsim::safeText;
 
 namespace {
 Simulator &sim() { return Simulator::instance(); }
+
+std::optional<std::string> optionalText(const char *text) {
+  return text ? std::optional<std::string>(text) : std::nullopt;
+}
+
+// Each character one of allowed; length within [minLength, maxLength].
+bool spelled(const char *text, const char *allowed, size_t minLength, size_t maxLength) {
+  const size_t n = std::strlen(text);
+  return n >= minLength && n <= maxLength && std::strspn(text, allowed) == n;
+}
 }  // namespace
 
 extern "C" {
@@ -142,5 +155,95 @@ int orvexsim_set_hub_busy(int32_t handle, int busy) { return sim().setHubMode(ha
 int orvexsim_get_hub_mode(int32_t handle) { return sim().getHubMode(handle); }
 int orvexsim_reset_hub(int32_t handle) { return sim().resetHub(handle); }
 int orvexsim_report_low_battery(int32_t handle, uint32_t uid) { return sim().reportLowBattery(handle, uid); }
+
+int orvexsim_get_device_name(int32_t handle, uint32_t uid, char *buf, int cap) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    const orvexsim::RegisteredDevice *d = m.find(uid);
+    if (!d) return -1;
+    if (buf && cap > 0) {
+      const size_t n = std::min(d->name.size(), static_cast<size_t>(cap - 1));
+      std::memcpy(buf, d->name.data(), n);
+      buf[n] = '\0';
+    }
+    return static_cast<int>(d->name.size());
+  });
+}
+
+int orvexsim_set_handset_answers(int32_t handle, uint32_t uid, int answers) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().setAnswers(uid, answers != 0);
+    return 0;
+  });
+}
+
+int orvexsim_set_handset_answer(int32_t handle, uint32_t uid, const char *answer) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().setAnswer(uid, optionalText(answer));
+    return 0;
+  });
+}
+
+int orvexsim_set_handset_delay_ms(int32_t handle, uint32_t uid, int minMs, int maxMs) {
+  if (minMs < 0 || maxMs < minMs || maxMs > 600000) return -1;
+  if (handle == ORVEXSIM_ALL_HUBS) return uid == ORVEXSIM_ALL_HANDSETS ? sim().setAllHandsetDelays(minMs, maxMs) : -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().setDelay(uid, minMs, maxMs);
+    return 0;
+  });
+}
+
+int orvexsim_set_handset_fault(int32_t handle, uint32_t uid, int fault) {
+  if (fault < ORVEXSIM_HANDSET_FAULT_NONE || fault > ORVEXSIM_HANDSET_FAULT_LATE) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().setFault(uid, static_cast<orvexsim::RadioFault>(fault));
+    return 0;
+  });
+}
+
+int orvexsim_seed_handsets(int32_t handle, uint32_t seed) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().seed(seed);
+    return 0;
+  });
+}
+
+int orvexsim_clear_handset_settings(int32_t handle) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().clearSettings();
+    return 0;
+  });
+}
+
+int orvexsim_add_waiting_handset(int32_t handle, int deviceClass, uint32_t uid, uint16_t address, const char *name,
+                                 const char *pin) {
+  if (deviceClass < 0 || deviceClass > 0xFF || !pin || !spelled(pin, "ABCDEF", 3, 3)) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    return m.addWaiting(static_cast<uint8_t>(deviceClass), uid, address, safeText(name), pin) ? 0 : -1;
+  });
+}
+
+int orvexsim_register_waiting(int32_t handle, uint32_t uid) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.registerWaiting(uid); });
+}
+
+int orvexsim_register_waiting_class(int32_t handle, int deviceClass) {
+  if (deviceClass < 0 || deviceClass > 0xFF) return -1;
+  return sim().withRfModel(handle,
+                           [&](RfHubModel &m) { return m.registerWaitingClass(static_cast<uint8_t>(deviceClass)); });
+}
+
+int orvexsim_vote(int32_t handle, uint32_t uid, int key, int presses, int batteryLow) {
+  if (key < 0 || key > 6 || presses < 1 || presses > 100) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.vote(uid, key, presses, batteryLow != 0); });
+}
+
+int orvexsim_report_name(int32_t handle, uint32_t uid, const char *name) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.reportName(uid, optionalText(name)); });
+}
+
+int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin) {
+  if (pin && !spelled(pin, "ABCDEF ", 0, 4)) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.keyPin(uid, optionalText(pin)); });
+}
 
 }  // extern "C"

@@ -18,6 +18,14 @@
 
 namespace orvexsim {
 
+// Something a device of the hub does on its own after delayUs (a handset
+// answers, votes, registers): the simulator calls fireDeviceEvent(id) when
+// the time has come, and sends the packets it gives, in order.
+struct DeviceEvent {
+  int64_t delayUs = 0;
+  uint64_t id = 0;
+};
+
 class HubModel {
 public:
   virtual ~HubModel() = default;
@@ -30,6 +38,16 @@ public:
   virtual bool hasBoard() const = 0;
   virtual int boardVersion() const = 0;
   virtual bool addBoard(uint32_t uid, uint16_t address, const std::string &name, int version) = 0;
+
+  // The device events scheduled since the last call.
+  virtual std::vector<DeviceEvent> takeDeviceEvents() { return {}; }
+  // The packets the event sends now (none when it no longer applies).
+  virtual void fireDeviceEvent(uint64_t id, std::vector<Bytes> &packets) {
+    (void)id;
+    (void)packets;
+  }
+  // The hub lost power: whatever it was doing ends, pending events with it.
+  virtual void unplugged() {}
 };
 
 }  // namespace orvexsim

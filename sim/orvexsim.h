@@ -38,6 +38,9 @@
  *             1 pen-expression    uid 0x0DD40001, address 0x0401
  *             1 board             uid 0x08E50001, address 0x0501,
  *                                 name "Board 12", version 912 (touch)
+ *             waiting to register (not registered), PIN "ABC":
+ *             4 voting handsets   uids 0x06A10021..0x06A10024,
+ *                                 addresses 0x0121..0x0124, names V33..V36
  *   handle 2  legacy hub (kind 2, USB), uid 0x000000004C3B2A19,
  *             version 864, with a touch board; vote channel 1, slate
  *             channel 1, band 1, board id 12; waiting to register:
@@ -496,6 +499,145 @@ ORVEXSIM_API int orvexsim_reset_hub(int32_t handle);
 /* The hub reports the device's battery as low: 08 50 uid(4) address(2).
  * The device must be registered. */
 ORVEXSIM_API int orvexsim_report_low_battery(int32_t handle, uint32_t uid);
+
+/* Copies the registered device's name (UTF-8, NUL-terminated, cut to cap)
+ * into buf; returns the name's full length in bytes, or -1 when the device
+ * is not registered. Names change when handsets or the host name them. */
+ORVEXSIM_API int orvexsim_get_device_name(int32_t handle, uint32_t uid, char *buf, int cap);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz handsets: how they behave
+ *
+ * Handsets act on their own: in a question session (":XP005") every
+ * registered handset that can answer the kind answers; voting handsets
+ * answer multiple choice, yes/no, true/false and Likert questions,
+ * expression handsets every kind (numeric and text answers, message
+ * acknowledgements, names in end-user naming). Slates, pen-expression
+ * devices and boards answer nothing. On request (the functions of the next
+ * section) handsets register, vote, report names and key PINs.
+ *
+ * Each action happens after a delay drawn from the handset's delay range,
+ * plus the hub's reply delay, counted from the start of the session or from
+ * the call that asked for it. An action belongs to the session in which it
+ * was asked for: it is dropped if by its time ":VE", ":XP004", a second
+ * ":XP005", a clear, a hub reset or an unplug has ended that session,
+ * unless the handset's fault is ORVEXSIM_HANDSET_FAULT_LATE.
+ *
+ * Settings below take a uid, or ORVEXSIM_ALL_HANDSETS for every handset of
+ * the hub; a value set for one handset wins over the value for all. A
+ * setting may name a handset not (yet) registered. Random answers, keys,
+ * names, PINs and delays come from a generator per hub, seeded with 1 when
+ * the hub is added: the same calls after the same seed give the same
+ * answers (their timing aside).
+ * ------------------------------------------------------------------------ */
+
+#define ORVEXSIM_ALL_HANDSETS 0u
+
+/* Whether the handset answers (default 1). A handset that does not answer
+ * takes no part in question sessions nor in actions asked of all handsets;
+ * asked by its uid, it still acts. */
+ORVEXSIM_API int orvexsim_set_handset_answers(int32_t handle, uint32_t uid, int answers);
+
+/* The handset's chosen answer (UTF-8), or NULL for random answers (the
+ * default). How each question kind reads it:
+ *   multiple choice, sort in order: up to six answer bytes, e.g. "AC";
+ *   yes/no, true/false: its first byte ('A' yes/true, 'B' no/false, any
+ *     other byte "other");
+ *   Likert: a decimal number, e.g. "4";
+ *   numeric, text: the answer text, cut to the question's maximum size in
+ *     bytes (one packet carries 5 bytes, every further packet 7);
+ *   message: not read (an acknowledgement is 00);
+ *   end-user naming and names in naming sessions: the name;
+ *   votes: the key, 'A'-'F' or '1'-'6', when the vote names none.
+ * Random answers: multiple choice 1 to the allowed number of distinct
+ * options in alphabetical order, sort in order a shuffle of all options,
+ * yes/no and true/false A or B (also C when the question's option bit is
+ * set), Likert 1 to the scale, numbers and texts of a few bytes (texts
+ * include non-ASCII characters), names from a list of first names (upper
+ * case for character type 1, lower case for 2). */
+ORVEXSIM_API int orvexsim_set_handset_answer(int32_t handle, uint32_t uid, const char *answer);
+
+/* The handset's delay range in milliseconds, 0 <= minMs <= maxMs <= 600000
+ * (default 500..4000; 0, 0 for fast tests). With ORVEXSIM_ALL_HUBS (uid
+ * must then be ORVEXSIM_ALL_HANDSETS) it sets the range every hub starts
+ * with, now and for hubs added later. */
+ORVEXSIM_API int orvexsim_set_handset_delay_ms(int32_t handle, uint32_t uid, int minMs, int maxMs);
+
+/* Radio faults of a handset, one at a time, for every transmission it
+ * makes until changed (a transmission: one answer, one name report, one
+ * registration, the presses of one vote). */
+#define ORVEXSIM_HANDSET_FAULT_NONE 0
+#define ORVEXSIM_HANDSET_FAULT_LOSE_LAST 1    /* the last packet is lost (a one-packet
+                                                 transmission is lost whole) */
+#define ORVEXSIM_HANDSET_FAULT_OUT_OF_ORDER 2 /* the packets arrive last first */
+#define ORVEXSIM_HANDSET_FAULT_DUPLICATE 3    /* the first packet arrives twice */
+#define ORVEXSIM_HANDSET_FAULT_LATE 4         /* sent even after its session ended */
+ORVEXSIM_API int orvexsim_set_handset_fault(int32_t handle, uint32_t uid, int fault);
+
+/* Restarts the hub's generator with seed. */
+ORVEXSIM_API int orvexsim_seed_handsets(int32_t handle, uint32_t seed);
+
+/* Every handset setting of the hub back to its default (the seed and the
+ * handsets waiting to register are kept). */
+ORVEXSIM_API int orvexsim_clear_handset_settings(int32_t handle);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz handsets: what their users do
+ *
+ * Each function returns how many handsets will act (0 or 1 when a uid is
+ * given; uid ORVEXSIM_ALL_HANDSETS asks every handset concerned that
+ * answers), or -1 when the hub is not a 2.4 GHz hub or the uid names no
+ * registered handset (no waiting handset for the registration functions).
+ * A handset acts only when the hub is in the session its action belongs
+ * to; otherwise the result is 0 and nothing is sent.
+ * ------------------------------------------------------------------------ */
+
+/* A handset waiting to register (not registered): class one of
+ * ORVEXSIM_CLASS_VOTE, _VOTE_ALT, _SLATE, _EXPRESSION, _PEN_EXPRESSION;
+ * uid unique on the hub; name (UTF-8) is what its record will carry; pin
+ * the three letters A-F its user keys. */
+ORVEXSIM_API int orvexsim_add_waiting_handset(int32_t handle, int deviceClass, uint32_t uid, uint16_t address,
+                                              const char *name, const char *pin);
+
+/* The waiting handset's user keys its PIN. When the hub is in the
+ * registration session of its class (":VR" voting handsets, ":SR" slates,
+ * ":XP001" expression and pen-expression handsets) with that PIN and has
+ * room, the hub registers it after its delay and reports it with its list
+ * record (13, 20 or 23 bytes, as ":GR" lists it); from then on ":GI", ":GD"
+ * and ":GR" count and list it. In a registration with naming the record
+ * carries the name cut to the session's name length. */
+ORVEXSIM_API int orvexsim_register_waiting(int32_t handle, uint32_t uid);
+
+/* orvexsim_register_waiting for every waiting handset of the class
+ * (ORVEXSIM_CLASS_VOTE includes _VOTE_ALT; 0 every class) that answers;
+ * those whose PIN or class do not match the session stay waiting. */
+ORVEXSIM_API int orvexsim_register_waiting_class(int32_t handle, int deviceClass);
+
+/* Voting handsets press a key during a voting session (":VB" or ":VM"):
+ * key 1-6, or 0 for the handset's chosen answer or else a random key;
+ * presses 1-100 sends the key press that many times back to back, as a
+ * handset repeats a press (the 2.4 GHz hub passes every one on); batteryLow
+ * non-zero makes the hub report the battery (08 50 uid address) just
+ * before. Each press is 09 65 uid(4) address(2) key, key the one-hot byte
+ * 01, 02, 04, 08, 10, 20 of keys 1-6. */
+ORVEXSIM_API int orvexsim_vote(int32_t handle, uint32_t uid, int key, int presses, int batteryLow);
+
+/* Handsets report a name (UTF-8; NULL for the chosen answer or a random
+ * name) in a naming session: voting handsets in vote naming (":VN"),
+ * slates in slate naming (opened by ":NS"), expression and pen-expression
+ * handsets in expression naming (":XP002") and end-user naming (":XP005"
+ * kind 9). The name, cut to the field (4, 10 or 14 characters; the
+ * session's name length in end-user naming), replaces the registered name
+ * and comes as the device's list record. */
+ORVEXSIM_API int orvexsim_report_name(int32_t handle, uint32_t uid, const char *name);
+
+/* Voting handsets key a PIN in a PIN naming session (":VZ" count): pin of
+ * at most four characters A-F or space, or NULL for count random letters
+ * (count taken as 1..4). The hub reports 11 bytes: 0B 67 uid(4)
+ * address(2), the PIN as four 3-bit codes (A = 1 ... F = 6, space 7, none
+ * 0) in bits 3-1 of byte 8, bit 0 of byte 8 with bits 7-6 of byte 9, bits
+ * 5-3 and bits 2-0 of byte 9, and a zero byte. */
+ORVEXSIM_API int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin);
 
 #ifdef __cplusplus
 }

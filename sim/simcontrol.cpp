@@ -44,10 +44,14 @@ SimHub *Simulator::addHubLocked(int kind, int32_t handle, uint64_t uid, int conn
   hub->replyDelayUs = defaultReplyDelayUs_ >= 0 ? defaultReplyDelayUs_ : (hub->usesSerialPen() ? 8000 : 2000);
   hub->flashDelayUs = defaultFlashDelayUs_;
   hub->packetGapUs = defaultPacketGapUs_;
-  if (hub->isLegacy())
+  if (hub->isLegacy()) {
     hub->model = std::make_unique<LegacyHubModel>(connection == ORVEXSIM_CONNECTION_SERIAL);
-  else
-    hub->model = std::make_unique<RfHubModel>();
+  } else {
+    auto model = std::make_unique<RfHubModel>();
+    if (defaultHandsetDelayMs_.first >= 0)
+      model->handsets().setBaseDelay(defaultHandsetDelayMs_.first, defaultHandsetDelayMs_.second);
+    hub->model = std::move(model);
+  }
   hubs_.push_back(std::move(hub));
   return hubs_.back().get();
 }
@@ -76,6 +80,13 @@ void Simulator::buildDefaultClassroomLocked() {
                           static_cast<uint16_t>(0x0300 + i), "Slate " + std::to_string(i), 0);
   }
   model->registerDevice(ORVEXSIM_CLASS_PEN_EXPRESSION, 0x0DD40001u, 0x0401, "Pen pad 1", 0);
+  // Handsets not yet registered, whose users key the PIN ABC when asked.
+  for (int i = 33; i <= 36; ++i) {
+    char name[8];
+    std::snprintf(name, sizeof name, "V%02d", i);
+    model->addWaiting(ORVEXSIM_CLASS_VOTE, 0x06A10000u + static_cast<uint32_t>(i), static_cast<uint16_t>(0x0100 + i),
+                      name, "ABC");
+  }
   model->addBoard(0x08E50001u, 0x0501, "Board 12", 912);
 
   SimHub *legacy = addHubLocked(ORVEXSIM_KIND_LEGACY_2, ORVEXSIM_DEFAULT_LEGACY_HUB, 0x000000004C3B2A19ULL,
@@ -559,6 +570,14 @@ int Simulator::reportLowBattery(int32_t handle, uint32_t uid) {
   Bytes packet;
   if (!model || !hub->plugged || !model->lowBatteryPacket(uid, &packet)) return -1;
   schedulePacketLocked(*hub, packet, Clock::now());
+  return 0;
+}
+
+int Simulator::setAllHandsetDelays(int minMs, int maxMs) {
+  std::lock_guard<std::mutex> lock(mu_);
+  defaultHandsetDelayMs_ = {minMs, maxMs};
+  for (auto &hub : hubs_)
+    if (auto *model = dynamic_cast<RfHubModel *>(hub->model.get())) model->handsets().setBaseDelay(minMs, maxMs);
   return 0;
 }
 

@@ -172,6 +172,7 @@ int Simulator::writePacket(int32_t handle, const uint8_t *data, int32_t length) 
   if (!handleBoardCommand(hub->board, hub->model->hasBoard(), command, replies))
     hub->model->handleCommand(command, replies);
   scheduleRepliesLocked(*hub, replies);
+  scheduleDeviceEventsLocked(*hub);
   return 0;
 }
 
@@ -313,6 +314,7 @@ RfHubModel *Simulator::rfModelLocked(int32_t handle) {
 
 void Simulator::unplugLocked(SimHub &hub) {
   hub.plugged = false;
+  hub.model->unplugged();
   hub.penStream.active = false;
   ++hub.penStream.generation;
   hub.lastDue = Clock::time_point();
@@ -409,6 +411,35 @@ void Simulator::scheduleRepliesLocked(SimHub &hub, const std::vector<ReplyPacket
   }
 }
 
+void Simulator::scheduleDeviceEventsLocked(SimHub &hub) {
+  const std::vector<DeviceEvent> events = hub.model->takeDeviceEvents();
+  if (events.empty()) return;
+  if (!hub.plugged) {  // nobody hears a hub without power
+    hub.model->unplugged();
+    return;
+  }
+  const Clock::time_point now = Clock::now();
+  for (const DeviceEvent &e : events) {
+    Event event;
+    event.kind = Event::Device;
+    event.handle = hub.handle;
+    event.generation = e.id;
+    pushEventLocked(now + microseconds(hub.replyDelayUs + std::max<int64_t>(e.delayUs, 0)), std::move(event));
+  }
+}
+
+void Simulator::fireDeviceEventLocked(const Event &event) {
+  SimHub *hub = findLocked(event.handle);
+  if (!hub || !hub->plugged) return;
+  std::vector<Bytes> packets;
+  hub->model->fireDeviceEvent(event.generation, packets);
+  Clock::time_point at = Clock::now();
+  for (Bytes &packet : packets) {
+    schedulePacketLocked(*hub, std::move(packet), at);
+    at += microseconds(hub->packetGapUs);
+  }
+}
+
 void Simulator::schedulePnpLocked() {
   Event event;
   event.kind = Event::Pnp;
@@ -437,6 +468,9 @@ void Simulator::run() {
       break;
     case Event::PenTick:
       penTickLocked(lock, event, due);
+      break;
+    case Event::Device:
+      fireDeviceEventLocked(event);
       break;
     case Event::Pnp:
       if (pnpCallback_) {
@@ -544,6 +578,7 @@ int Simulator::reset() {
   defaultReplyDelayUs_ = -1;
   defaultFlashDelayUs_ = 150000;
   defaultPacketGapUs_ = 200;
+  defaultHandsetDelayMs_ = {-1, -1};
   cvChange_.notify_all();
   return 0;
 }

@@ -134,6 +134,21 @@ public:
   int resetHub(int32_t handle);
   int reportLowBattery(int32_t handle, uint32_t uid);
 
+  // Runs f(model) on the hub's 2.4 GHz model under the lock, then schedules
+  // what its devices were set to do; -1 when the hub is not a 2.4 GHz hub.
+  template <typename F>
+  int withRfModel(int32_t handle, F f) {
+    std::lock_guard<std::mutex> lock(mu_);
+    SimHub *hub = hubLocked(handle);
+    RfHubModel *model = rfModelLocked(handle);
+    if (!model) return -1;
+    const int result = f(*model);
+    scheduleDeviceEventsLocked(*hub);
+    return result;
+  }
+  // Sets the handset delay range of every hub and of hubs added later.
+  int setAllHandsetDelays(int minMs, int maxMs);
+
   // Stops the delivery thread for good (module unload, process exit).
   void shutdown();
 
@@ -143,10 +158,10 @@ private:
   Simulator &operator=(const Simulator &) = delete;
 
   struct Event {
-    enum Kind { Packet, Pnp, PenTick } kind = Packet;
+    enum Kind { Packet, Pnp, PenTick, Device } kind = Packet;
     int32_t handle = 0;
     Bytes bytes;
-    uint64_t generation = 0;  // pen ticks
+    uint64_t generation = 0;  // pen ticks; the model's id of a device event
     bool countable = true;    // counts towards "not idle"
   };
   using EventKey = std::pair<Clock::time_point, uint64_t>;
@@ -188,6 +203,10 @@ private:
   // packets already scheduled for it.
   void schedulePacketLocked(SimHub &hub, Bytes bytes, Clock::time_point due);
   void scheduleRepliesLocked(SimHub &hub, const std::vector<ReplyPacket> &replies);
+  // Schedules the model's new device events, each the hub's reply delay
+  // (the radio's latency) after its own delay.
+  void scheduleDeviceEventsLocked(SimHub &hub);
+  void fireDeviceEventLocked(const Event &event);
   void schedulePnpLocked();
 
   void run();
@@ -207,6 +226,7 @@ private:
   int64_t defaultReplyDelayUs_ = -1;  // -1: by hub kind
   int64_t defaultFlashDelayUs_ = 150000;
   int64_t defaultPacketGapUs_ = 200;
+  std::pair<int, int> defaultHandsetDelayMs_{-1, -1};  // -1: the model's own
 
   // callbacks and bookkeeping
   std::map<int32_t, HandleState> handles_;

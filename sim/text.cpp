@@ -76,4 +76,38 @@ std::string toSingleByte(const std::string &text, char32_t maxCodePoint) {
   return out;
 }
 
+namespace {
+bool isContinuation(char c) { return (static_cast<uint8_t>(c) & 0xC0) == 0x80; }
+}  // namespace
+
+std::string cutUtf8Chars(const std::string &text, size_t maxChars) {
+  size_t chars = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (isContinuation(text[i])) continue;
+    if (chars++ == maxChars) return text.substr(0, i);
+  }
+  return text;
+}
+
+std::string cutUtf8Bytes(const std::string &text, size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  size_t end = maxBytes;
+  while (end > 0 && isContinuation(text[end])) --end;
+  return text.substr(0, end);
+}
+
+std::string latin1ToUtf8(const std::string &bytes) {
+  std::string out;
+  for (char c : bytes) {
+    const uint8_t b = static_cast<uint8_t>(c);
+    if (b < 0x80) {
+      out.push_back(c);
+    } else {
+      out.push_back(static_cast<char>(0xC0 | b >> 6));
+      out.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+    }
+  }
+  return out;
+}
+
 }  // namespace orvexsim

@@ -17,6 +17,14 @@ std::u16string toUtf16(const std::string &text);
 // others '?'. maxCodePoint 0x7F gives ASCII, 0xFF ISO 8859-1.
 std::string toSingleByte(const std::string &text, char32_t maxCodePoint);
 
+// The first maxChars characters, or the longest prefix of at most maxBytes
+// bytes, of UTF-8 text; a character is never split.
+std::string cutUtf8Chars(const std::string &text, size_t maxChars);
+std::string cutUtf8Bytes(const std::string &text, size_t maxBytes);
+
+// ISO 8859-1 bytes as UTF-8.
+std::string latin1ToUtf8(const std::string &bytes);
+
 inline std::string safeText(const char *text) { return text ? std::string(text) : std::string(); }
 
 }  // namespace orvexsim

@@ -23,15 +23,17 @@ public:
     };
 
     // A null function clears the slot.
+    // The sequence is odd while a writer changes the pair. Sequentially
+    // consistent accesses order the fields between the two sequence values
+    // (and cost plain loads on the packet path).
     void store(Fn function, void *context)
     {
         std::lock_guard<std::mutex> writers(m_writeMutex);
-        const unsigned sequence = m_sequence.load(std::memory_order_relaxed);
-        m_sequence.store(sequence + 1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_release);
-        m_function.store(function, std::memory_order_relaxed);
-        m_context.store(function ? context : nullptr, std::memory_order_relaxed);
-        m_sequence.store(sequence + 2, std::memory_order_release);
+        const unsigned sequence = m_sequence.load();
+        m_sequence.store(sequence + 1);
+        m_function.store(function);
+        m_context.store(function ? context : nullptr);
+        m_sequence.store(sequence + 2);
     }
 
     void clear() { store(nullptr, nullptr); }
@@ -39,20 +41,18 @@ public:
     Value load() const
     {
         for (;;) {
-            const unsigned before = m_sequence.load(std::memory_order_acquire);
+            const unsigned before = m_sequence.load();
             if (before & 1u) {
                 std::this_thread::yield(); // a writer is half-way
                 continue;
             }
-            Value value{m_function.load(std::memory_order_relaxed),
-                        m_context.load(std::memory_order_relaxed)};
-            std::atomic_thread_fence(std::memory_order_acquire);
-            if (m_sequence.load(std::memory_order_relaxed) == before)
+            Value value{m_function.load(), m_context.load()};
+            if (m_sequence.load() == before)
                 return value;
         }
     }
 
-    bool isSet() const { return m_function.load(std::memory_order_acquire) != nullptr; }
+    bool isSet() const { return m_function.load() != nullptr; }
 
 private:
     std::atomic<unsigned> m_sequence{0};

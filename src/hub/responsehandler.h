@@ -88,8 +88,9 @@ public:
     void addPacket(const QByteArray &packet) override
     {
         QByteArray queued;
+        // A deep copy: the packet may be the packet thread's reused buffer.
         if (T::isValid(packet))
-            queued = packet;
+            queued = QByteArray(packet.constData(), packet.size());
         else if (detail::ListReplyTraits<T>::isEnd(packet))
             queued = detail::ListReplyTraits<T>::terminator();
         else

@@ -115,7 +115,11 @@ void DeviceRegistry::retireAll()
 QList<Device *> DeviceRegistry::devices(ListKind kind) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_lists[kind].devices;
+    // A copy of its own, made under the lock: a list shared with the registry
+    // would be changed by two threads at once.
+    QList<Device *> copy = m_lists[kind].devices;
+    copy.detach();
+    return copy;
 }
 
 void DeviceRegistry::appendDevices(ListKind kind, QList<Device *> *list) const

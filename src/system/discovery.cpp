@@ -189,10 +189,13 @@ bool OrvexSystem::getHubList(QList<Hub *> *list)
     return true;
 }
 
+// The host gets a copy of its own, made under the lock: a map shared with
+// the table would be copied or changed by two threads at once.
 bool OrvexSystem::getOrvexHubInfoMap(QMap<int, HubDisplayInfo> &map) const
 {
     std::lock_guard<std::mutex> lock(d->tableMutex);
     map = d->orvexHubInfo;
+    map.detach();
     return true;
 }
 
@@ -200,6 +203,7 @@ bool OrvexSystem::getLegacyHubInfoMap(QMap<int, HubDisplayInfo> &map) const
 {
     std::lock_guard<std::mutex> lock(d->tableMutex);
     map = d->legacyHubInfo;
+    map.detach();
     return true;
 }
 

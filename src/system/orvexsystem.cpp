@@ -447,10 +447,13 @@ void OrvexSystem::asPostEvent(const AsEvent &event)
     // shutdown() deletes.
     if (event.hub && d->state.load() != 1)
         return;
+    // The data is copied, not shared: a packet may be the packet thread's
+    // reused buffer.
+    AsEvent queued{event.type, QByteArray(event.data.constData(), event.data.size()), event.hub};
     std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
     if (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime))
         return;
-    d->eventQueue.push_back(event);
+    d->eventQueue.push_back(std::move(queued));
     lock.unlock();
     d->eventCondition.notify_all();
 }

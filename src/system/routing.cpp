@@ -30,13 +30,19 @@ void OrvexSystem::processPacketCallback(int32_t handle, const uint8_t *data, uin
             length -= 3;
         }
         // Each driver thread reuses one buffer: no allocation per packet. A
-        // hub that keeps the packet keeps a shared copy, which the next
-        // packet does not overwrite (the buffer detaches from it first).
+        // hub that keeps the packet keeps a shared copy; the buffer is then
+        // left to it and a new one is made for the next packet, so this
+        // thread never writes or reads memory another thread may hold.
+        // Whatever hands a packet to another thread takes a deep copy (the
+        // reply queues, the event queue), so no copy is released while the
+        // packet is still being handled.
         static thread_local QByteArray buffer;
         buffer.resize(int(length));
         if (length > 0)
             std::memcpy(buffer.data(), data, length);
         hub->processPacket(buffer);
+        if (!buffer.isDetached())
+            buffer = QByteArray();
     }
     d.leaveCallback();
 }

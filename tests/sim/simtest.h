@@ -130,6 +130,26 @@ protected:
     return out;
   }
 
+  // Writes raw bytes (a command with its block) and returns the packets of
+  // the hub that follow once the simulator is idle. Each came on the
+  // delivery thread, no sooner than the reply delay of 300 us after the
+  // write began.
+  std::vector<Bytes> exchangeBytes(int32_t handle, const Bytes &written) {
+    const size_t before = recorder.packetCount();
+    const auto start = Clock::now();
+    EXPECT_EQ(orvexWritePacket(handle, written.data(), static_cast<int32_t>(written.size())), 0);
+    EXPECT_EQ(orvexsim_wait_idle(5000), 0);
+    std::vector<Bytes> out;
+    const auto all = recorder.packets();
+    for (size_t i = before; i < all.size(); ++i) {
+      if (all[i].handle != handle) continue;
+      EXPECT_NE(all[i].thread, std::this_thread::get_id());
+      EXPECT_GE(all[i].at - start, std::chrono::microseconds(300));
+      out.push_back(all[i].bytes);
+    }
+    return out;
+  }
+
   Recorder recorder;
 };
 

@@ -52,23 +52,6 @@ TEST_F(Faults, DroppedAndDuplicatedReplies) {
   EXPECT_EQ(slates.back(), kOk);
 }
 
-TEST_F(Faults, AddedDelayPostponesEveryReply) {
-  ASSERT_EQ(orvexsim_set_fault(1, ORVEXSIM_FAULT_DELAY_REPLIES, 25000), 0);
-  const auto start = Clock::now();
-  EXPECT_EQ(ask(":GI"), std::vector<Bytes>{gi});
-  EXPECT_GE(recorder.packets().back().at - start, std::chrono::microseconds(25300));
-}
-
-TEST_F(Faults, UnpluggingLosesRepliesStillOnTheWay) {
-  orvexsim_set_reply_delay_us(1, 30000);
-  const Bytes cmd = command(":GR06");
-  ASSERT_EQ(orvexWritePacket(1, cmd.data(), static_cast<int32_t>(cmd.size())), 0);
-  ASSERT_EQ(orvexsim_unplug_hub(1), 0);
-  ASSERT_EQ(orvexsim_plug_hub(1), 0);
-  ASSERT_EQ(orvexsim_wait_idle(2000), 0);
-  EXPECT_EQ(recorder.packetCount(), 0u);
-}
-
 TEST_F(Faults, DefaultTimingIsRealistic) {
   ASSERT_EQ(orvexsim_reset(), 0);  // default delays, not the fixture's fast ones
   ASSERT_EQ(orvexsim_use_default_classroom(), 0);
@@ -89,13 +72,7 @@ TEST_F(Faults, DefaultTimingIsRealistic) {
   recorder.clear();
   const auto start = Clock::now();
   const auto r = exchange(1, ":CS0D");
-  ASSERT_EQ(r, std::vector<Bytes>{kOk});
-  EXPECT_GE(recorder.packets()[0].at - start, std::chrono::milliseconds(150));
+  ASSERT_EQ(r, (std::vector<Bytes>{bytes({3, 0xA0, 0}), kOk})) << "a clear restarts the hub";
+  EXPECT_GE(recorder.packets()[1].at - start, std::chrono::milliseconds(150));
 }
 
-TEST_F(Faults, BadFaultArgumentsAreRefused) {
-  EXPECT_EQ(orvexsim_set_fault(1, 99, 1), -1);
-  EXPECT_EQ(orvexsim_set_fault(1, ORVEXSIM_FAULT_DROP_REPLIES, -2), -1);
-  EXPECT_EQ(orvexsim_set_fault(1, ORVEXSIM_FAULT_DELAY_REPLIES, -1), -1);
-  EXPECT_EQ(orvexsim_set_fault(42, ORVEXSIM_FAULT_DROP_REPLIES, 1), -1);
-}

@@ -26,7 +26,7 @@ TEST_F(RfHub, ReplyDetailsTheLibraryDoesNotRead) {
   EXPECT_EQ(field(name[0], 2, 10), "A very lon") << "cut to its field";
   EXPECT_EQ(be32(name[0], 12), 512u - 41u) << "the free store follows the name";
 
-  EXPECT_EQ(ask(":GD0D").at(0), bytes({4, 0x53, 0, 1})) << "either case of hex";
+  EXPECT_EQ(ask(":GD0d").at(0), bytes({4, 0x53, 0, 1}));
   EXPECT_EQ(ask(":GD01").at(0), bytes({4, 0x53, 0, 0}));
   EXPECT_EQ(ask(":GR01"), std::vector<Bytes>{kOk}) << "an empty class is only the OK";
   EXPECT_EQ(field(ask(":GR09").at(0), 9, 14), "Am\xE9lie") << "ISO 8859-1, not UTF-8";
@@ -41,30 +41,51 @@ TEST_F(RfHub, ReplyDetailsTheLibraryDoesNotRead) {
   EXPECT_EQ(withAlt[32][8], 10);
 }
 
-TEST_F(RfHub, ClearsTakeTheFlashWriteAndUnknownClassesAreNotAnswered) {
+TEST_F(RfHub, AClearResetsTheHubBeforeItsOkAfterTheFlashWrite) {
   orvexsim_set_flash_delay_us(1, 20000);
-  const auto start = Clock::now();
-  ASSERT_EQ(ask(":CS06"), std::vector<Bytes>{kOk});
-  EXPECT_GE(recorder.packets().back().at - start, std::chrono::milliseconds(20));
-  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_EXPRESSION), 8) << "only its class";
-  orvexsim_set_flash_delay_us(1, 0);
-  EXPECT_TRUE(ask(":CS42").empty()) << "no such class: no answer";
-}
-
-TEST_F(RfHub, RemovalNeedsUidAndAddressAndSessionEndReturnsABusyHubToIdle) {
-  EXPECT_TRUE(ask(":RD06A100050106").empty()) << "address of another handset";
-  EXPECT_EQ(orvexsim_has_device(1, 0x06A10005), 1);
-  EXPECT_TRUE(ask(":RD06a100050105").empty()) << "either case of hex";
-  EXPECT_EQ(orvexsim_has_device(1, 0x06A10005), 0);
-
   ASSERT_EQ(orvexsim_set_hub_mode(1, 0x11), 0);
   ASSERT_EQ(orvexsim_wait_idle(2000), 0);
   recorder.clear();
+  const auto start = Clock::now();
+  ASSERT_EQ(ask(":CS06"), (std::vector<Bytes>{bytes({3, 0xA0, 0}), kOk}));
+  const auto packets = recorder.packets();
+  EXPECT_LT(packets[0].at - start, std::chrono::milliseconds(20)) << "the reset comes during the clear";
+  EXPECT_GE(packets[1].at - start, std::chrono::milliseconds(20));
+  EXPECT_EQ(orvexsim_get_hub_mode(1), 0) << "a reset hub is idle, without a notice";
+  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_VOTE), 0);
+  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_EXPRESSION), 8) << "only its class";
+}
+
+// Hexadecimal parameters are read in the one form the hub documents;
+// every other form is a command it does not know.
+TEST_F(RfHub, HexParametersOnlyInTheirDocumentedForm) {
+  orvexsim_set_flash_delay_us(1, 0);
+  for (const char *c : {":GD0D", ":GD6", ":GD006", ":GDx6", ":GR0D", ":GR 6", ":CS0d", ":CS9", ":CS42",
+                        ":CS099", ":RD06a100050105", ":RD06A10005010", ":RD06A1000501050", ":RD06A10005010G"})
+    EXPECT_TRUE(ask(c).empty()) << c;
+  EXPECT_EQ(orvexsim_device_count(1, 0), 46) << "nothing cleared or removed";
+  EXPECT_EQ(ask(":GD0d").at(0), bytes({4, 0x53, 0, 1}));
+  EXPECT_EQ(ask(":GR0d").size(), 2u);
+  EXPECT_EQ(ask(":CS0D").size(), 2u);
+  EXPECT_EQ(orvexsim_device_count(1, ORVEXSIM_CLASS_PEN_EXPRESSION), 0);
+}
+
+TEST_F(RfHub, RemovalKeepsTheHubBusyUntilTheSessionEnds) {
+  EXPECT_TRUE(ask(":RD06A100050106").empty()) << "address of another handset";
+  EXPECT_EQ(orvexsim_has_device(1, 0x06A10005), 1);
+  EXPECT_EQ(orvexsim_get_hub_mode(1), 0) << "nothing removed, no removal mode";
+  EXPECT_EQ(ask(":RD06A100050105"), std::vector<Bytes>{bytes({4, 0x56, 0x00, 0x09})});
+  EXPECT_EQ(orvexsim_has_device(1, 0x06A10005), 0);
+  EXPECT_EQ(ask(":GI").at(0)[10], 0x09) << ":GI reports the removal mode";
+  EXPECT_TRUE(ask(":RD06A100060106").empty()) << "a second removal in the same session";
+  EXPECT_EQ(orvexsim_has_device(1, 0x06A10006), 0);
+
   const auto r = ask(":VE");
   ASSERT_EQ(r.size(), 2u);
   EXPECT_EQ(r[0], kOk);
-  EXPECT_EQ(r[1], bytes({4, 0x56, 0x11, 0x00}));
+  EXPECT_EQ(r[1], bytes({4, 0x56, 0x09, 0x00}));
   EXPECT_EQ(orvexsim_get_hub_mode(1), 0);
+  EXPECT_EQ(ask(":VE"), std::vector<Bytes>{kOk}) << "idle already: OK alone";
 }
 
 TEST_F(RfHub, UnchangedBusyStatesAndUnknownLowBatteriesSendNothing) {
@@ -101,41 +122,4 @@ TEST_F(RfHub, RegistrationRespectsCapacityAndUniqueUids) {
   EXPECT_EQ(orvexsim_register_device(2, ORVEXSIM_CLASS_VOTE, 0x06FF0009, 0x0F07, "Leg"), -1) << "a legacy hub";
   EXPECT_EQ(orvexsim_remove_device(1, 0x06FF0001), 0);
   EXPECT_EQ(orvexsim_remove_device(1, 0x06FF0001), -1);
-}
-
-class RfHubScale : public SimFixture {};
-
-TEST_F(RfHubScale, FourHundredDevicesAreListedInOrder) {
-  orvexsim_set_reply_delay_us(ORVEXSIM_ALL_HUBS, 2000);
-  orvexsim_set_packet_gap_us(ORVEXSIM_ALL_HUBS, 200);
-  ASSERT_EQ(orvexsim_add_hub(ORVEXSIM_KIND_RF, 5, 0x99, ORVEXSIM_CONNECTION_USB, 0x0301, nullptr), 0);
-  for (uint32_t i = 0; i < 400; ++i)
-    ASSERT_EQ(orvexsim_register_device(5, ORVEXSIM_CLASS_VOTE, 0x06000000u + i, static_cast<uint16_t>(i + 1),
-                                       ("H" + std::to_string(i)).c_str()),
-              0);
-  recorder.attach(5);
-  const Bytes gr = command(":GR06");
-  const auto start = Clock::now();
-  ASSERT_EQ(orvexWritePacket(5, gr.data(), static_cast<int32_t>(gr.size())), 0);
-  ASSERT_TRUE(recorder.waitPackets(401, 10000));
-  const auto elapsed = Clock::now() - start;
-  const auto packets = recorder.packets();
-  for (uint32_t i = 0; i < 400; ++i) ASSERT_EQ(be32(packets[i].bytes, 2), 0x06000000u + i);
-  EXPECT_EQ(packets[400].bytes, kOk);
-  // 2 ms to the first record, 200 us between records by default.
-  EXPECT_GE(elapsed, std::chrono::milliseconds(80));
-  EXPECT_LT(elapsed, std::chrono::seconds(5));
-}
-
-class LegacyHub : public SimFixture {};
-
-TEST_F(LegacyHub, RecordsCommandsItDoesNotYetAnswer) {
-  orvexsim_use_default_classroom();
-  recorder.attach(2);
-  const Bytes gi = command(":GI");
-  ASSERT_EQ(orvexWritePacket(2, gi.data(), 4), 0);
-  EXPECT_EQ(orvexsim_wait_for_command(2, ":GI", 1000), 0);
-  ASSERT_EQ(orvexsim_wait_idle(2000), 0);
-  EXPECT_EQ(recorder.packetCount(), 0u);
-  EXPECT_EQ(orvexsim_device_count(2, 0), -1) << "no 2.4 GHz registry";
 }
