@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QtCore/QSet>
+
 #include <mutex>
 #include <tuple>
 
@@ -110,4 +112,30 @@ TEST_F(RfVoting, WithoutACallbackVotesAreSignalledAndARefusedStartTakesNone)
     inject({9, 0x65, 0, 0, 0, 0, 0x01, 0x01, 0x02});
     ASSERT_TRUE(waitFor([&] { return !signalled.isEmpty(); }));
     EXPECT_EQ(signalled, (QList<std::tuple<quint32, int, int>>{{0x06A10001, 2, 0}}));
+}
+
+TEST_F(RfVoting, EveryHandsetsKeyPressIsAVote)
+{
+    ASSERT_EQ(orvexsim_set_handset_delay_ms(Rf, ORVEXSIM_ALL_HANDSETS, 0, 0), 0);
+    VoteLog log;
+    ASSERT_TRUE(hub->startVotingSession(Hub::VotingMode_VB, &VoteLog::record, &log));
+    // Every registered handset presses key 2 once; one presses key 5 three
+    // times, and the 2.4 GHz hub passes every press on.
+    ASSERT_EQ(orvexsim_vote(Rf, ORVEXSIM_ALL_HANDSETS, 2, 1, 0), 32);
+    ASSERT_EQ(orvexsim_vote(Rf, 0x06A10011, 5, 3, 0), 1);
+    QList<VoteLog::Vote> votes;
+    ASSERT_TRUE(waitFor([&] {
+        votes += log.take();
+        return votes.size() >= 35;
+    }));
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+    votes += log.take();
+    ASSERT_EQ(votes.size(), 35);
+    QSet<quint32> voters;
+    for (const auto &vote : votes)
+        if (std::get<1>(vote) == 2)
+            voters.insert(std::get<0>(vote));
+    EXPECT_EQ(voters.size(), 32);
+    EXPECT_TRUE(voters.contains(0x06A10001) && voters.contains(0x06A10020));
+    EXPECT_EQ(votes.count(VoteLog::Vote(0x06A10011, 5, false)), 3);
 }
