@@ -33,6 +33,13 @@ struct IniLine
     QByteArray name;     // Section: the group, unescaped ("" for [General])
     QByteArray key;      // KeyValue: the full key, group prefix included
     QByteArray rawValue; // KeyValue: the text after '=', as written
+    QByteArray terminator; // the line break that ends the line, if any
+    // The text ends inside the line, in quotes, so that whatever followed
+    // would belong to it.
+    bool openAtEnd = false;
+    // The text ends in an escape that would take in what followed: a lone
+    // backslash, or an escaped line break. Its length in bytes.
+    int danglingEscape = 0;
 };
 
 bool isSpace(char c)
@@ -92,13 +99,17 @@ QList<IniLine> splitLines(const QByteArray &text)
                 // Skips the escaped character; an escaped line break (\r\n
                 // or \n\r as one) continues the line.
                 if (i + 1 >= n) {
+                    line.danglingEscape = 1;
                     i = n;
                     continue;
                 }
+                const int escape = i;
                 const char next = text.at(i + 1);
                 i += 2;
                 if (i < n && ((next == '\r' && text.at(i) == '\n') || (next == '\n' && text.at(i) == '\r')))
                     ++i;
+                if (i >= n && (next == '\r' || next == '\n'))
+                    line.danglingEscape = i - escape;
                 continue;
             }
             if (c == '"') {
@@ -113,13 +124,17 @@ QList<IniLine> splitLines(const QByteArray &text)
             }
             ++i;
         }
+        if (i >= n && inQuotes)
+            line.openAtEnd = true;
         if (contentEnd < 0)
             contentEnd = i;
+        const int breakBegin = i;
         if (i < n && text.at(i) == '\r')
             ++i;
         if (i < n && text.at(i) == '\n')
             ++i;
         line.end = i;
+        line.terminator = text.mid(breakBegin, i - breakBegin);
         pos = i;
 
         const QByteArray content = text.mid(line.begin, contentEnd - line.begin).trimmed();
@@ -272,6 +287,20 @@ struct SlateEntry
     bool hasId = false;
     bool hasPin = false;
 };
+
+// The keys of a group that the lists are read from: "orvexvotes" and the
+// entries of the "Slates" array. Only these are carried over when a list
+// is kept; anything else under those names is garbage and left out.
+bool isListKey(const QByteArray &relativeKey)
+{
+    if (relativeKey == VotesKey || relativeKey == "Slates/size")
+        return true;
+    const QList<QByteArray> parts = relativeKey.split('/');
+    quint64 index = 0;
+    return parts.size() == 3 && parts.at(0) == SlatesKey
+           && plainNumber(parts.at(1), 0xFFFFFFFFu, &index)
+           && (parts.at(2) == "ID" || parts.at(2) == "PIN");
+}
 
 // The write-side text of a key below the group: groups separated by '\'.
 QByteArray keyText(const QByteArray &relativeKey)
@@ -432,22 +461,40 @@ QByteArray LegacySettingsFile::updateGroup(const QByteArray &text, const QString
         slatesBlock += QByteArray(SlatesKey) + "\\size=" + QByteArray::number(index) + '\n';
     }
 
-    const QList<IniLine> lines = splitLines(text);
+    // A last line left open (in quotes, or after a backslash) would take in
+    // whatever is written after it; it is closed first, which leaves what it
+    // says unchanged.
+    QByteArray source = text;
+    QList<IniLine> lines = splitLines(source);
+    while (!lines.isEmpty() && lines.last().danglingEscape > 0) {
+        source.chop(lines.last().danglingEscape);
+        lines = splitLines(source);
+    }
+    if (!lines.isEmpty() && lines.last().openAtEnd) {
+        source += '"';
+        lines = splitLines(source);
+    }
     QByteArray rest; // the file without the group's lists
     int headerEnd = -1;
     bool headerEndsLine = true;
     for (const IniLine &line : lines) {
-        const QByteArray raw = text.mid(line.begin, line.end - line.begin);
+        const QByteArray raw = source.mid(line.begin, line.end - line.begin);
         if (line.kind == IniLine::KeyValue) {
             const bool isVotes = line.key == votesKey;
             const bool isSlates = line.key == slatesKey || line.key.startsWith(slatesKey + '/');
             if (isVotes || isSlates) {
-                const QByteArray kept =
-                    keyText(line.key.mid(prefix.size())) + '=' + line.rawValue + '\n';
-                if (isVotes && !votes)
-                    votesBlock += kept;
-                else if (isSlates && !slates)
-                    slatesBlock += kept;
+                // Kept with the line break it had: the value may end in an
+                // escape that another break would turn into a continuation.
+                const QByteArray relativeKey = line.key.mid(prefix.size());
+                const QByteArray kept = keyText(relativeKey) + '=' + line.rawValue
+                                        + (line.terminator.isEmpty() ? QByteArray("\n")
+                                                                     : line.terminator);
+                if (isListKey(relativeKey)) {
+                    if (isVotes && !votes)
+                        votesBlock += kept;
+                    else if (isSlates && !slates)
+                        slatesBlock += kept;
+                }
                 continue;
             }
         }

@@ -166,6 +166,27 @@ TEST_F(SettingsFile, ReadsWhatQSettingsWroteAndKeepsEverythingElse)
     EXPECT_EQ(settings.value("LegacyVoteHub/Slates/1/PIN").toString(), QStringLiteral("141"));
 }
 
+TEST(SettingsText, ReplacingOneListLeavesWhatTheRestSays)
+{
+    using F = LegacySettingsFile;
+    const QList<quint32> votes{9};
+    const QList<Slate> slates{{3, "123"}};
+    // A kept value ending in an escaped line break keeps its own break.
+    const QByteArray escaped = "[LegacyVoteHub]\norvexvotes=1, 2\\\r\r";
+    EXPECT_EQ(F::parseGroup(F::updateGroup(escaped, NoBoard, nullptr, &slates), NoBoard).votes,
+              QList<quint32>({1, 2}));
+    // Text ending inside quotes, or in an escaped line break, takes in
+    // nothing written after it.
+    for (const QByteArray &open : {QByteArray("[1278945817]\norvexvotes=\"5, 6"),
+                                   QByteArray("[1278945817]\norvexvotes=5, 6\\\n"),
+                                   QByteArray("[LegacyVoteHub]\\\n")}) {
+        const QByteArray updated = F::updateGroup(open, NoBoard, &votes, &slates);
+        EXPECT_EQ(F::parseGroup(updated, NoBoard).votes, votes) << open.constData();
+        EXPECT_EQ(F::parseGroup(updated, NoBoard).slates, slates) << open.constData();
+        EXPECT_EQ(F::parseGroup(updated, Board).votes, F::parseGroup(open, Board).votes);
+    }
+}
+
 TEST_F(SettingsFile, GarbageGivesABoundedResult)
 {
     // Ids that are no plain number, zero, too large or repeated are left
