@@ -325,8 +325,8 @@ void Hub::processPacket(const QByteArray &packet)
                 decoded = true;
                 votingHandset = session->isVotingHandsetSession();
                 sender = session->senderId();
-                vote = session->voteValue().toInt();
-                batteryLow = session->batteryFlag().toInt();
+                vote = session->voteOption();
+                batteryLow = session->batteryLowFlag();
                 callback = session->voteCallback();
                 context = session->voteCallbackContext();
             }
