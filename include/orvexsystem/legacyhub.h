@@ -94,7 +94,8 @@ public:
     // getDeviceList() as name, uid and sub-type copies, taken under the
     // lists' lock: nothing in the result depends on a device pointer.
     bool getDeviceDisplayInfoList(Device::Type type, QList<DeviceDisplayInfo> *list);
-    // Reads the slates, then the voting handsets, from the settings file.
+    // Reads the slates, then the voting handsets, from the settings file;
+    // a list that a running registration session adds to is kept as it is.
     void readRegisteredDevicesLists() override;
     // A legacy device's address is its id.
     unsigned int getDeviceId(unsigned int address) override;

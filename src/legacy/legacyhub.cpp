@@ -274,8 +274,13 @@ bool LegacyHub::getDeviceDisplayInfoList(Device::Type type, QList<DeviceDisplayI
 
 void LegacyHub::readRegisteredDevicesLists()
 {
-    d->readDevicesInformation(Device::Type_Legacyslate);
-    d->readDevicesInformation(Device::Type_LegacyOrvexvote);
+    // A list that a registration session is adding to holds registrations
+    // not saved yet: reading it from the file would lose them.
+    const SessionState state = sessionState();
+    if (state != Session_SlateRegistration && state != Session_SlatePINRegistration)
+        d->readDevicesInformation(Device::Type_Legacyslate);
+    if (state != Session_VoteRegistration)
+        d->readDevicesInformation(Device::Type_LegacyOrvexvote);
 }
 
 unsigned int LegacyHub::getDeviceId(unsigned int address)

@@ -280,8 +280,11 @@ TEST_F(SimLegacyHub, HandsetsRegisterOnceAndAreSavedWhenRegistrationStops)
     EXPECT_TRUE(reports.contains(Registration(usb, Handsets[0], false, 3)));
     EXPECT_TRUE(reports.contains(Registration(serial, 0x1ABCD, true, 9)));
     EXPECT_EQ(uids(usb, Device::Type_LegacyOrvexvote).size(), 4);
-    // Nothing is saved before the session stops.
+    // Nothing is saved before the session stops, and a re-enumeration meanwhile
+    // does not lose what is not saved yet.
     EXPECT_TRUE(stored(UsbGroup).votes.isEmpty());
+    usb->readRegisteredDevicesLists();
+    EXPECT_EQ(uids(usb, Device::Type_LegacyOrvexvote).size(), 4);
 
     ASSERT_TRUE(usb->stopVoteRegistrationSession());
     ASSERT_TRUE(serial->stopVoteRegistrationSession());
