@@ -4,6 +4,7 @@
 
 #include "legacy/legacyhub_p.h"
 #include "legacy/legacysettingsfile.h"
+#include "support/votelog.h"
 #include "support/wait.h"
 
 #include <orvexsim.h>
@@ -40,50 +41,18 @@ QByteArray cmd(const char *text)
     return QByteArray(text) + '\r';
 }
 
-QList<QByteArray> writesOf(int handle)
+// The legacy commands written, without the pen commands every hub gets.
+QList<QByteArray> commandsOf(int handle)
 {
     QList<QByteArray> out;
     for (int i = 0; i < orvexsim_write_count(handle); ++i) {
         QByteArray w(256, '\0');
         w.resize(orvexsim_get_write(handle, i, reinterpret_cast<uint8_t *>(w.data()), 256));
-        out << w;
-    }
-    return out;
-}
-
-// The legacy commands written, without the pen commands every hub gets.
-QList<QByteArray> commandsOf(int handle)
-{
-    QList<QByteArray> out;
-    for (const QByteArray &w : writesOf(handle))
         if (!w.startsWith(":PN") && !w.startsWith(":PK"))
             out << w;
+    }
     return out;
 }
-
-// Votes as the callback reports them: uid, option, battery low.
-struct VoteLog
-{
-    using Vote = std::tuple<quint32, int, bool>;
-    std::mutex mu;
-    QList<Vote> votes;
-    static void record(Hub *, quint32 uid, int vote, bool low, void *context)
-    {
-        auto *self = static_cast<VoteLog *>(context);
-        std::lock_guard<std::mutex> lock(self->mu);
-        self->votes.append(Vote(uid, vote, low));
-    }
-    QList<Vote> take()
-    {
-        std::lock_guard<std::mutex> lock(mu);
-        return std::exchange(votes, {});
-    }
-    int size()
-    {
-        std::lock_guard<std::mutex> lock(mu);
-        return int(votes.size());
-    }
-};
 
 class SimLegacyHub : public ::testing::Test
 {
@@ -158,6 +127,20 @@ protected:
         return out;
     }
     static LegacyHubPrivate *internals(LegacyHub *hub) { return LegacyHubPrivate::get(hub); }
+    using Radio = std::tuple<int, int, int, int>; // vote channel, slate channel, band, board id
+    // What the hub object knows (0 for what it does not), and what the hub has.
+    static Radio radio(LegacyHub *hub)
+    {
+        quint8 vote = 0, slate = 0, band = 0, board = 0;
+        hub->getVoteChannel(vote), hub->getSlateChannel(slate), hub->getRFBand(band), hub->getBoardID(board);
+        return Radio(vote, slate, band, board);
+    }
+    static Radio simRadio(int handle)
+    {
+        int vote = 0, slate = 0, band = 0, board = 0;
+        orvexsim_legacy_get_radio(handle, &vote, &slate, &band, &board, nullptr);
+        return Radio(vote, slate, band, board);
+    }
 
     QTemporaryDir data;
     QString iniPath;
@@ -186,16 +169,12 @@ TEST_F(SimLegacyHub, ConnectingReadsTheRadioSettingsInBothForms)
     ASSERT_EQ(orvexsim_add_hub(ORVEXSIM_KIND_LEGACY_2, 4, 0x44, ORVEXSIM_CONNECTION_USB, 600, nullptr), 0);
     ASSERT_EQ(orvexsim_set_fault(4, ORVEXSIM_FAULT_DROP_REPLIES, -1), 0);
     start();
-    quint8 vote = 0, slate = 0, band = 0, board = 0;
-    ASSERT_TRUE(usb->getVoteChannel(vote) && usb->getSlateChannel(slate) && usb->getRFBand(band)
-                && usb->getBoardID(board));
-    EXPECT_EQ(std::make_tuple(vote, slate, band, board), std::make_tuple(1, 1, 1, 12));
-    ASSERT_TRUE(serial->getVoteChannel(vote) && serial->getSlateChannel(slate)
-                && serial->getRFBand(band) && serial->getBoardID(board));
-    EXPECT_EQ(std::make_tuple(vote, slate, band, board), std::make_tuple(2, 2, 2, 99));
+    EXPECT_EQ(radio(usb), Radio(1, 1, 1, 12));
+    EXPECT_EQ(radio(serial), Radio(2, 2, 2, 99));
 
     LegacyHub *silent = find(4);
     ASSERT_NE(silent, nullptr);
+    quint8 band = 0;
     EXPECT_FALSE(silent->getRFBand(band));
     EXPECT_FALSE(silent->configureHub());
     EXPECT_EQ(silent->getLastError(), Hub::Error_CommsFailure);
@@ -209,16 +188,10 @@ TEST_F(SimLegacyHub, AUsbSlateChannelOtherThanOneOrTwoIsSetToOneAndUnregistersAl
     start(true);
     // The change follows the reply to ":VT".
     EXPECT_EQ(commandsOf(Usb), QList<QByteArray>({cmd(":VT"), cmd(":AY1"), cmd(":AE")}));
-    quint8 slate = 0;
-    EXPECT_TRUE(usb->getSlateChannel(slate));
-    EXPECT_EQ(slate, 1);
-    int radioSlate = 0;
-    orvexsim_legacy_get_radio(Usb, nullptr, &radioSlate, nullptr, nullptr, nullptr);
-    EXPECT_EQ(radioSlate, 1);
-    EXPECT_TRUE(uids(usb, Device::Type_LegacyOrvexvote).isEmpty());
-    EXPECT_TRUE(uids(usb, Device::Type_Legacyslate).isEmpty());
-    EXPECT_TRUE(stored(UsbGroup).votes.isEmpty());
-    EXPECT_TRUE(stored(UsbGroup).slates.isEmpty());
+    EXPECT_EQ(radio(usb), Radio(1, 1, 1, 12));
+    EXPECT_EQ(simRadio(Usb), Radio(1, 1, 1, 12));
+    EXPECT_TRUE(uids(usb, Device::Type_LegacyOrvexvote).isEmpty() && uids(usb, Device::Type_Legacyslate).isEmpty());
+    EXPECT_TRUE(stored(UsbGroup).votes.isEmpty() && stored(UsbGroup).slates.isEmpty());
 }
 
 TEST_F(SimLegacyHub, ChannelAndBoardChangesSendTheirCommandsAndUnregisterEveryDevice)
@@ -231,14 +204,9 @@ TEST_F(SimLegacyHub, ChannelAndBoardChangesSendTheirCommandsAndUnregisterEveryDe
     // On band 2 channels travel 3 higher.
     ASSERT_TRUE(serial->changeVoteChannel(1));
     EXPECT_EQ(commandsOf(Serial), QList<QByteArray>({cmd(":VY4"), cmd(":AE")}));
-    quint8 vote = 0;
-    EXPECT_TRUE(serial->getVoteChannel(vote));
-    EXPECT_EQ(vote, 1);
-    int radioVote = 0;
-    orvexsim_legacy_get_radio(Serial, &radioVote, nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(radioVote, 1);
-    EXPECT_TRUE(uids(serial, Device::Type_LegacyOrvexvote).isEmpty());
-    EXPECT_TRUE(uids(serial, Device::Type_Legacyslate).isEmpty());
+    EXPECT_EQ(radio(serial), Radio(1, 1, 2, 5));
+    EXPECT_EQ(simRadio(Serial), Radio(1, 1, 2, 5));
+    EXPECT_TRUE(uids(serial, Device::Type_LegacyOrvexvote).isEmpty() && uids(serial, Device::Type_Legacyslate).isEmpty());
     EXPECT_TRUE(stored(SerialGroup).votes.isEmpty() && stored(SerialGroup).slates.isEmpty());
 
     orvexsim_clear_writes(Serial);
@@ -251,9 +219,8 @@ TEST_F(SimLegacyHub, ChannelAndBoardChangesSendTheirCommandsAndUnregisterEveryDe
     ASSERT_EQ(orvexsim_set_fault(Serial, ORVEXSIM_FAULT_REFUSE_WRITES, 1), 0);
     EXPECT_FALSE(serial->changeBoardID(9));
     EXPECT_EQ(serial->getLastError(), Hub::Error_CommsFailure);
-    quint8 board = 0;
-    EXPECT_TRUE(serial->getBoardID(board));
-    EXPECT_EQ(board, 7);
+    EXPECT_EQ(radio(serial), Radio(1, 2, 2, 7));
+    EXPECT_EQ(simRadio(Serial), Radio(1, 2, 2, 7));
 }
 
 TEST_F(SimLegacyHub, HandsetsRegisterOnceAndAreSavedWhenRegistrationStops)
