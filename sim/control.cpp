@@ -1,6 +1,7 @@
 // The C control interface of orvexsim.h over the simulator.
 #include "orvexsim.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -216,9 +217,9 @@ int orvexsim_clear_handset_settings(int32_t handle) {
 
 int orvexsim_add_waiting_handset(int32_t handle, int deviceClass, uint32_t uid, uint16_t address, const char *name,
                                  const char *pin) {
-  if (deviceClass < 0 || deviceClass > 0xFF || !pin || !spelled(pin, "ABCDEF", 3, 3)) return -1;
+  if (deviceClass < 0 || deviceClass > 0xFF || (pin && !spelled(pin, "ABCDEF", 3, 3))) return -1;
   return sim().withRfModel(handle, [&](RfHubModel &m) {
-    return m.addWaiting(static_cast<uint8_t>(deviceClass), uid, address, safeText(name), pin) ? 0 : -1;
+    return m.addWaiting(static_cast<uint8_t>(deviceClass), uid, address, safeText(name), safeText(pin)) ? 0 : -1;
   });
 }
 
@@ -244,6 +245,119 @@ int orvexsim_report_name(int32_t handle, uint32_t uid, const char *name) {
 int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin) {
   if (pin && !spelled(pin, "ABCDEF ", 0, 4)) return -1;
   return sim().withRfModel(handle, [&](RfHubModel &m) { return m.keyPin(uid, optionalText(pin)); });
+}
+
+}  // extern "C"
+
+// ---------------------------------------------------------------------------
+// Device messages
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// length bytes of data as Bytes; false for a length outside 0..maxLength or
+// missing data.
+bool bytesArg(const uint8_t *data, int length, int maxLength, orvexsim::Bytes *out) {
+  if (length < 0 || length > maxLength || (length > 0 && !data)) return false;
+  out->assign(data, data + length);
+  return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+int orvexsim_set_handset_enhanced(int32_t handle, uint32_t uid, int on) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().setEnhanced(uid, on != 0);
+    return 0;
+  });
+}
+
+int orvexsim_set_generic_reply(int32_t handle, uint32_t uid, int mode, const uint8_t *data, int length) {
+  orvexsim::Bytes reply;
+  if (mode < ORVEXSIM_GENERIC_SILENT || mode > ORVEXSIM_GENERIC_FIXED || !bytesArg(data, length, 0xFFFF, &reply))
+    return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    m.handsets().setGenericReply(uid, static_cast<orvexsim::GenericReply>(mode), reply);
+    return 0;
+  });
+}
+
+int orvexsim_set_waiting_pin(int32_t handle, uint32_t uid, const char *pin) {
+  if (!pin || !spelled(pin, "ABCDEF", 3, 3)) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.handsets().setWaitingPin(uid, pin) ? 0 : -1; });
+}
+
+int orvexsim_async_request(int32_t handle, uint32_t uid, const uint8_t *data, int length) {
+  orvexsim::Bytes deviceData;
+  if (!bytesArg(data, length, 8, &deviceData)) return -1;
+  deviceData.resize(8, 0);
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.asyncRequest(uid, deviceData); });
+}
+
+int orvexsim_async_send(int32_t handle, uint32_t uid, const uint8_t *data, int length) {
+  orvexsim::Bytes message;
+  if (!bytesArg(data, length, 2040, &message)) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.asyncSend(uid, message, nullptr); });
+}
+
+int orvexsim_async_send_packets(int32_t handle, uint32_t uid, const uint8_t *data, int length, const int *order,
+                                int count) {
+  orvexsim::Bytes message;
+  if (!bytesArg(data, length, 2040, &message) || !order || count < 1 || count > 1000) return -1;
+  const std::vector<int> packets(order, order + count);
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.asyncSend(uid, message, &packets); });
+}
+
+int orvexsim_async_switch(int32_t handle, uint32_t uid, int on) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.switchHandset(uid, on != 0); });
+}
+
+int orvexsim_generic_send(int32_t handle, uint32_t uid, const uint8_t *data, int length) {
+  orvexsim::Bytes message;
+  if (!bytesArg(data, length, 0xFFFF, &message)) return -1;
+  return sim().withRfModel(handle, [&](RfHubModel &m) { return m.genericSend(uid, message); });
+}
+
+int orvexsim_get_enhanced_state(int32_t handle, uint32_t uid, OrvexSimEnhancedState *state) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    orvexsim::MessagingState s;
+    if (!m.messaging().state(uid, &s)) return -1;
+    if (state) {
+      state->phase = static_cast<int>(s.phase);
+      state->question = s.question;
+      state->answered = s.answered;
+      state->lastAnswered = s.lastAnswered;
+      state->malformed = s.malformed;
+      state->emptyFetches = s.emptyFetches;
+    }
+    return 0;
+  });
+}
+
+int orvexsim_device_message_count(int32_t handle, uint32_t uid) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    const std::vector<orvexsim::Bytes> *received = m.messaging().received(uid);
+    return received ? static_cast<int>(received->size()) : 0;
+  });
+}
+
+int orvexsim_get_device_message(int32_t handle, uint32_t uid, int index, uint8_t *buf, int cap) {
+  return sim().withRfModel(handle, [&](RfHubModel &m) {
+    const std::vector<orvexsim::Bytes> *received = m.messaging().received(uid);
+    if (!received || index < 0 || static_cast<size_t>(index) >= received->size()) return -1;
+    const orvexsim::Bytes &message = (*received)[static_cast<size_t>(index)];
+    if (buf && cap > 0) std::memcpy(buf, message.data(), std::min(message.size(), static_cast<size_t>(cap)));
+    return static_cast<int>(message.size());
+  });
+}
+
+int orvexsim_wait_device_messages(int32_t handle, uint32_t uid, int count, int timeoutMs) {
+  return sim().waitRfModel(handle, timeoutMs, [&](const RfHubModel &m) {
+    const std::vector<orvexsim::Bytes> *received = m.messaging().received(uid);
+    return (received ? static_cast<int>(received->size()) : 0) >= count;
+  });
 }
 
 }  // extern "C"

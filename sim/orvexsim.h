@@ -112,7 +112,8 @@ ORVEXSIM_API int orvexsim_use_empty_classroom(void);
  * connectionType 1 serial, 2 USB (legacy hubs; reported unchanged for
  * others); version is the hub's version number; description is reported in
  * the device record (the virtual hub's server description), may be NULL.
- * Hubs of kind 3 and 4 get the 2.4 GHz hub model with no devices, legacy
+ * Hubs of kind 3 and 4 get the 2.4 GHz hub model with no devices (a
+ * virtual hub, kind 4, also answers ":GL", ":AE001" and ":AE002"), legacy
  * hubs the legacy model with no board. Marks the classroom configured and
  * sends a plug-and-play notification. */
 ORVEXSIM_API int orvexsim_add_hub(int kind, int32_t handle, uint64_t uid, int connectionType,
@@ -473,7 +474,8 @@ ORVEXSIM_API int orvexsim_has_device(int32_t handle, uint32_t uid);
  * includes ORVEXSIM_CLASS_VOTE_ALT); class 0 counts all. */
 ORVEXSIM_API int orvexsim_device_count(int32_t handle, int deviceClass);
 
-/* Hub name answered to ":GN" (10 bytes at most). */
+/* Hub name answered to ":GN" (cut to 10 bytes) and, on a virtual hub, to
+ * ":GL" (n A3 and the name in ISO 8859-1, n its length, at most 255). */
 ORVEXSIM_API int orvexsim_set_hub_name(int32_t handle, const char *name);
 
 /* Capacities reported by ":GI" and enforced by orvexsim_register_device.
@@ -548,9 +550,13 @@ ORVEXSIM_API int orvexsim_set_handset_answers(int32_t handle, uint32_t uid, int 
  *     bytes (one packet carries 5 bytes, every further packet 7);
  *   message: not read (an acknowledgement is 00);
  *   end-user naming and names in naming sessions: the name;
- *   votes: the key, 'A'-'F' or '1'-'6', when the vote names none.
+ *   votes: the key, 'A'-'F' or '1'-'6', when the vote names none;
+ *   enhanced questions: as the question kinds above (multiple choice and
+ *     sort in order: the bytes keyed as they stand, two zero bytes follow).
  * Random answers: multiple choice 1 to the allowed number of distinct
- * options in alphabetical order, sort in order a shuffle of all options,
+ * options in alphabetical order (in an enhanced question keyed in its
+ * display form: digits 1-6, lower or upper case), sort in order a shuffle
+ * of all options,
  * yes/no and true/false A or B (also C when the question's option bit is
  * set), Likert 1 to the scale, numbers and texts of a few bytes (texts
  * include non-ASCII characters), names from a list of first names (upper
@@ -565,7 +571,9 @@ ORVEXSIM_API int orvexsim_set_handset_delay_ms(int32_t handle, uint32_t uid, int
 
 /* Radio faults of a handset, one at a time, for every transmission it
  * makes until changed (a transmission: one answer, one name report, one
- * registration, the presses of one vote). */
+ * registration, the presses of one vote, one device message in response
+ * packets, one generic message). The transport's control packets
+ * (get-message requests, data requests, releases) are never struck. */
 #define ORVEXSIM_HANDSET_FAULT_NONE 0
 #define ORVEXSIM_HANDSET_FAULT_LOSE_LAST 1    /* the last packet is lost (a one-packet
                                                  transmission is lost whole) */
@@ -595,7 +603,9 @@ ORVEXSIM_API int orvexsim_clear_handset_settings(int32_t handle);
 /* A handset waiting to register (not registered): class one of
  * ORVEXSIM_CLASS_VOTE, _VOTE_ALT, _SLATE, _EXPRESSION, _PEN_EXPRESSION;
  * uid unique on the hub; name (UTF-8) is what its record will carry; pin
- * the three letters A-F its user keys. */
+ * the three letters A-F its user keys, or NULL when it is not known yet
+ * (orvexsim_set_waiting_pin gives it later; until then the handset
+ * registers in no session). */
 ORVEXSIM_API int orvexsim_add_waiting_handset(int32_t handle, int deviceClass, uint32_t uid, uint16_t address,
                                               const char *name, const char *pin);
 
@@ -638,6 +648,137 @@ ORVEXSIM_API int orvexsim_report_name(int32_t handle, uint32_t uid, const char *
  * 0) in bits 3-1 of byte 8, bit 0 of byte 8 with bits 7-6 of byte 9, bits
  * 5-3 and bits 2-0 of byte 9, and a zero byte. */
 ORVEXSIM_API int orvexsim_key_pin(int32_t handle, uint32_t uid, const char *pin);
+
+/* ------------------------------------------------------------------------
+ * 2.4 GHz hubs: device messages
+ *
+ * Asynchronous transport (kinds 3 and 4). ":XP00A" CR 00 opens it (OK;
+ * ":VE", a clear, a reset or an unplug ends it). Expression handsets
+ * (class 0x09) speak it:
+ *   host -> handset  ":XP00B" CR 03 ah al i (OK): buffer i (1..255) holds
+ *                    a message for the handset at address ah*256+al. The
+ *                    handset sends the data request 03 85 i; the host
+ *                    answers ":XP00C" CR L i n t f data (fragment n of t,
+ *                    f <= 49 bytes, L = f + 4) or ":XP00C" CR 03 i 01 00 (no
+ *                    message). The handset asks again, one request at a
+ *                    time, until it has every fragment, then releases the
+ *                    buffer: 03 86 i. A fragment answers the oldest data
+ *                    request of its buffer and is heard by every handset
+ *                    fetching that buffer. An unanswered request is not
+ *                    repeated; a "no message" answer ends the fetch.
+ *   handset -> host  get-message request 0C 84 ah al d0..d7; a message in
+ *                    13-byte response packets: 0D 87 ah al count bytes 0-7,
+ *                    then 0D 88 ah al p bytes 8p..8p+7 (p = 1, 2, ...), the
+ *                    last padded with zero bytes.
+ *
+ * Enhanced question sessions run on it by themselves: when the transport
+ * opens, every expression handset that answers (orvexsim_set_handset_answers)
+ * and runs enhanced sessions (orvexsim_set_handset_enhanced) asks, after
+ * its delay, for the session parameters (request 00 00 00 00 00 00 00 00).
+ * A session parameters message (01 L ...) from the host makes it ask for
+ * question 1 (01 00 01 00 00 00 00 00). A question message (02 L number
+ * type option flags textLength answerLength text answer) is answered after
+ * the handset's delay with its chosen or a random answer of the type, and
+ * the handset then asks for the question number plus one:
+ *   multiple choice, sort in order: the answer characters, then 00 00;
+ *   yes/no, true/false: 'A' (yes, true), 'B' (no, false) or 'C';
+ *   Likert: one byte, the value; numeric, text: the text.
+ * "No more questions" (04 L text) ends its part; texts (03) and pop-ups
+ * (05) are kept without an answer. A message whose length field disagrees
+ * with its bytes is counted as malformed and not acted on.
+ *
+ * Generic messages (virtual hubs, kind 4). ":AE001" opens the generic
+ * session (OK). ":AE002" CR ah al n2 n1 n0 message (OK) reaches the
+ * registered device at that address (any class but boards), which answers
+ * after its delay as orvexsim_set_generic_reply says, with the generic
+ * packet 00 n2 n1 n0 E1 ah al message (n the message's length). Devices
+ * also send generic messages on request (orvexsim_generic_send).
+ *
+ * The functions below that make a device act return 1 when it will, 0
+ * when the hub is not in the session the action belongs to (or the
+ * handset is switched off), -1 when the hub is not a 2.4 GHz hub, the uid
+ * names no registered device that can, or an argument is invalid. Like
+ * every action, a send happens after the device's delay plus the hub's
+ * reply delay. Registration on a virtual hub is that of a 2.4 GHz hub; the
+ * PIN its waiting handsets key can be set when it becomes known.
+ * ------------------------------------------------------------------------ */
+
+/* Whether the expression handset runs enhanced question sessions by
+ * itself when the transport opens (default 1). A handset that does not
+ * still fetches the host's messages and sends what it is asked to send. */
+ORVEXSIM_API int orvexsim_set_handset_enhanced(int32_t handle, uint32_t uid, int on);
+
+/* Ways a device answers the host's generic messages. */
+#define ORVEXSIM_GENERIC_SILENT 0 /* no answer (default) */
+#define ORVEXSIM_GENERIC_ECHO 1   /* the message comes back unchanged */
+#define ORVEXSIM_GENERIC_FIXED 2  /* data, length bytes (0..65535; data may be NULL for 0) */
+ORVEXSIM_API int orvexsim_set_generic_reply(int32_t handle, uint32_t uid, int mode, const uint8_t *data,
+                                            int length);
+
+/* The PIN (three letters A-F) the waiting handset's user keys from now on,
+ * e.g. one handed out by a response server; ORVEXSIM_ALL_HANDSETS sets it
+ * for every waiting handset of the hub. -1 when the uid names no waiting
+ * handset or the PIN is not three letters A-F. */
+ORVEXSIM_API int orvexsim_set_waiting_pin(int32_t handle, uint32_t uid, const char *pin);
+
+/* The expression handset sends a get-message request with length (0..8)
+ * bytes of device data, zero padded to 8. */
+ORVEXSIM_API int orvexsim_async_request(int32_t handle, uint32_t uid, const uint8_t *data, int length);
+
+/* The expression handset sends a message (0..2040 bytes) to the host in
+ * response packets, struck by its radio fault. */
+ORVEXSIM_API int orvexsim_async_send(int32_t handle, uint32_t uid, const uint8_t *data, int length);
+
+/* As orvexsim_async_send, but the packets go exactly as order lists them
+ * (count entries, each a packet number 0..packets-1, 0 being the 0x87
+ * packet): {2, 1, 0} out of order, {0, 0, 1, 2} duplicated, {0, 2} with
+ * packet 1 lost. The radio fault does not apply. count 1..1000. */
+ORVEXSIM_API int orvexsim_async_send_packets(int32_t handle, uint32_t uid, const uint8_t *data, int length,
+                                             const int *order, int count);
+
+/* The expression handset is switched off (on 0) or on again (on 1) while
+ * the transport is open. Off: it sends the request FF 00 00 00 00 00 00 00,
+ * forgets what it was fetching or about to send, and stops fetching and
+ * answering. On: it starts over (and asks for the session parameters if it
+ * runs enhanced sessions). Opening the transport again switches every
+ * handset on. 0 when it already is so. */
+ORVEXSIM_API int orvexsim_async_switch(int32_t handle, uint32_t uid, int on);
+
+/* The device sends a generic message (0..65535 bytes) to the host in the
+ * generic session, struck by its radio fault. */
+ORVEXSIM_API int orvexsim_generic_send(int32_t handle, uint32_t uid, const uint8_t *data, int length);
+
+/* Where an expression handset stands in the transport and the enhanced
+ * question protocol since the transport (or generic session) last opened. */
+#define ORVEXSIM_ENHANCED_IDLE 0             /* not taking part, or the transport is closed */
+#define ORVEXSIM_ENHANCED_WANTS_PARAMETERS 1 /* asked for the session parameters */
+#define ORVEXSIM_ENHANCED_WANTS_QUESTION 2   /* asked for (or will ask for) question "question" */
+#define ORVEXSIM_ENHANCED_FINISHED 3         /* received "no more questions" */
+#define ORVEXSIM_ENHANCED_SWITCHED_OFF 4
+typedef struct OrvexSimEnhancedState {
+  int phase;        /* ORVEXSIM_ENHANCED_* */
+  int question;     /* the number it asks for next */
+  int answered;     /* questions answered (answers sent or on their way) */
+  int lastAnswered; /* number of the last question answered, -1 none */
+  int malformed;    /* messages from the host it could not read */
+  int emptyFetches; /* fetches the host answered with "no message" */
+} OrvexSimEnhancedState;
+
+/* Fills *state; -1 when the hub is not a 2.4 GHz hub or the device has
+ * taken no part in any transport or generic session yet. */
+ORVEXSIM_API int orvexsim_get_enhanced_state(int32_t handle, uint32_t uid, OrvexSimEnhancedState *state);
+
+/* Messages from the host that the device received whole (fetched through
+ * the transport, or a generic message) since the transport or the generic
+ * session last opened, oldest first: their number (0 for a device that
+ * received none), and a copy of message index into buf, at most cap bytes
+ * (its full length returned, -1 if there is no such message). */
+ORVEXSIM_API int orvexsim_device_message_count(int32_t handle, uint32_t uid);
+ORVEXSIM_API int orvexsim_get_device_message(int32_t handle, uint32_t uid, int index, uint8_t *buf, int cap);
+
+/* Waits until the device has received at least count messages; 0, or -1
+ * on time-out. */
+ORVEXSIM_API int orvexsim_wait_device_messages(int32_t handle, uint32_t uid, int count, int timeoutMs);
 
 #ifdef __cplusplus
 }

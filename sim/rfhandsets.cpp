@@ -84,6 +84,22 @@ void RfHandsets::setFault(uint32_t uid, RadioFault fault) {
     own_[uid].fault = fault;
 }
 
+void RfHandsets::setEnhanced(uint32_t uid, bool enhanced) {
+  if (uid == 0)
+    all_.enhanced = enhanced;
+  else
+    own_[uid].enhanced = enhanced;
+}
+
+void RfHandsets::setGenericReply(uint32_t uid, GenericReply reply, const Bytes &bytes) {
+  if (uid == 0) {
+    all_.genericReply = reply;
+    all_.genericReplyBytes = bytes;
+  } else {
+    own_[uid].genericReply = std::make_pair(reply, bytes);
+  }
+}
+
 void RfHandsets::clearSettings() {
   all_ = base_;
   own_.clear();
@@ -106,6 +122,8 @@ HandsetBehaviour RfHandsets::behaviour(uint32_t uid) const {
   }
   if (own.delay) std::tie(b.minDelayMs, b.maxDelayMs) = *own.delay;
   if (own.fault) b.fault = *own.fault;
+  if (own.enhanced) b.enhanced = *own.enhanced;
+  if (own.genericReply) std::tie(b.genericReply, b.genericReplyBytes) = *own.genericReply;
   return b;
 }
 
@@ -239,6 +257,16 @@ const WaitingHandset *RfHandsets::findWaiting(uint32_t uid) const {
   for (const WaitingHandset &w : waiting_)
     if (w.device.uid == uid) return &w;
   return nullptr;
+}
+
+bool RfHandsets::setWaitingPin(uint32_t uid, const std::string &pin) {
+  bool found = false;
+  for (WaitingHandset &w : waiting_) {
+    if (uid != 0 && w.device.uid != uid) continue;
+    w.pin = pin;
+    found = true;
+  }
+  return found || uid == 0;
 }
 
 void RfHandsets::removeWaiting(uint32_t uid) {

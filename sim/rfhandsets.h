@@ -29,6 +29,13 @@ enum class RadioFault {
   Late = 4,        // sent even when the session ended before
 };
 
+// How a device answers the host's generic messages on a virtual hub.
+enum class GenericReply {
+  Silent = 0,
+  Echo = 1,   // the message comes back unchanged
+  Fixed = 2,  // a chosen reply
+};
+
 struct HandsetBehaviour {
   bool answers = true;
   bool fixed = false;  // answer holds the chosen answer; otherwise random
@@ -36,6 +43,9 @@ struct HandsetBehaviour {
   int minDelayMs = 500;
   int maxDelayMs = 4000;
   RadioFault fault = RadioFault::None;
+  bool enhanced = true;  // runs enhanced question sessions by itself
+  GenericReply genericReply = GenericReply::Silent;
+  Bytes genericReplyBytes;  // the chosen reply
 };
 
 struct WaitingHandset {
@@ -50,6 +60,8 @@ public:
   void setAnswer(uint32_t uid, const std::optional<std::string> &answer);
   void setDelay(uint32_t uid, int minMs, int maxMs);
   void setFault(uint32_t uid, RadioFault fault);
+  void setEnhanced(uint32_t uid, bool enhanced);
+  void setGenericReply(uint32_t uid, GenericReply reply, const Bytes &bytes);
   // Back to how the hub started: every handset answers at random, with the
   // hub's base delay range and no fault.
   void clearSettings();
@@ -78,6 +90,9 @@ public:
   // Handsets waiting to register.
   bool addWaiting(const WaitingHandset &w);
   const WaitingHandset *findWaiting(uint32_t uid) const;
+  // The PIN the waiting handset's user keys (uid 0: every waiting handset);
+  // false when the uid names no waiting handset.
+  bool setWaitingPin(uint32_t uid, const std::string &pin);
   void removeWaiting(uint32_t uid);
   const std::vector<WaitingHandset> &waiting() const { return waiting_; }
 
@@ -87,6 +102,8 @@ private:
     std::optional<std::optional<std::string>> answer;
     std::optional<std::pair<int, int>> delay;
     std::optional<RadioFault> fault;
+    std::optional<bool> enhanced;
+    std::optional<std::pair<GenericReply, Bytes>> genericReply;
   };
   int uniform(int low, int high);
   std::string pick(const char *const *list, size_t count);

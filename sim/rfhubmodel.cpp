@@ -222,7 +222,34 @@ bool RfHubModel::handleCommand(const Command &c, std::vector<ReplyPacket> &repli
     if (session_.kind == Session::None) open(Session::Removal, kModeRemoval, replies);
     return true;
   }
+  if (virtual_ && (c.code == "GL" || c.code == "AE")) return handleVirtual(c, replies);
   return handleSessionCommand(c, replies);
+}
+
+bool RfHubModel::handleVirtual(const Command &c, std::vector<ReplyPacket> &replies) {
+  const bool idle = session_.kind == Session::None;
+  if (c.code == "GL") {
+    if (!c.params.empty() || !c.block.empty()) return false;
+    replies.push_back({enhancedNameReply(toSingleByte(name_, 0xFF)), ReplyTiming::Reply});
+    return true;
+  }
+  if (c.params == "001" && c.block.empty()) {
+    if (!idle && session_.kind != Session::Generic) return true;
+    open(Session::Generic, -1, replies);
+    replies.push_back({okReply(), ReplyTiming::Reply});
+    std::vector<HandsetSend> sends;
+    messaging_.open(false, sends);
+    return true;
+  }
+  if (c.params == "002") {
+    if (session_.kind != Session::Generic) return true;  // not answered out of its session
+    std::vector<HandsetSend> sends;
+    if (!messaging_.genericMessage(c.block, sends)) return false;
+    replies.push_back({okReply(), ReplyTiming::Reply});
+    schedule(sends);
+    return true;
+  }
+  return false;
 }
 
 void RfHubModel::open(Session kind, int mode, std::vector<ReplyPacket> &replies) {
@@ -325,6 +352,28 @@ bool RfHubModel::handleExtended(const Command &c, std::vector<ReplyPacket> &repl
     replies.push_back({okReply(), ReplyTiming::Flash});
     return true;
   }
+  if (c.params == "00A") {
+    if (b.size() != 1 || b[0] != 0) return false;
+    if (!idle && session_.kind != Session::Async) return true;
+    open(Session::Async, -1, replies);
+    replies.push_back({okReply(), ReplyTiming::Reply});
+    std::vector<HandsetSend> sends;
+    messaging_.open(true, sends);
+    schedule(sends);
+    return true;
+  }
+  if (c.params == "00B" || c.params == "00C") {
+    if (session_.kind != Session::Async) return true;  // not answered out of the transport
+    std::vector<HandsetSend> sends;
+    if (c.params == "00B") {
+      if (!messaging_.messageWaiting(b, sends)) return false;
+      replies.push_back({okReply(), ReplyTiming::Reply});
+    } else if (!messaging_.dataFragment(b, sends)) {
+      return false;
+    }
+    schedule(sends);
+    return true;
+  }
   if (c.params == "005") {
     // 0: block length, 1: 01, 2: entity, 4: time, 5: kind, 6: option,
     // 8: length of the text that ends the block.
@@ -377,6 +426,24 @@ void RfHubModel::schedule(const HandsetBehaviour &b, int64_t delayUs, Pending p)
   fresh_.push_back(DeviceEvent{delayUs, id});
 }
 
+void RfHubModel::schedule(std::vector<HandsetSend> &sends) {
+  for (HandsetSend &send : sends) {
+    const RegisteredDevice *d = find(send.uid);
+    if (!d) continue;
+    HandsetBehaviour b = handsets_.behaviour(send.uid);
+    // Radio faults strike the handset's messages, not the transport's
+    // control packets (requests, data requests, releases).
+    if (!send.radioFault) b.fault = RadioFault::None;
+    Pending p;
+    p.messaging = true;
+    p.epoch = send.epoch;
+    p.device = *d;
+    p.packets = std::move(send.packets);
+    schedule(b, send.delayUs, std::move(p));
+  }
+  sends.clear();
+}
+
 std::vector<DeviceEvent> RfHubModel::takeDeviceEvents() { return std::exchange(fresh_, {}); }
 
 void RfHubModel::fireDeviceEvent(uint64_t id, std::vector<Bytes> &packets) {
@@ -385,6 +452,7 @@ void RfHubModel::fireDeviceEvent(uint64_t id, std::vector<Bytes> &packets) {
   Pending p = std::move(it->second);
   pending_.erase(it);
   if (p.session != session_.id && !p.late) return;
+  if (p.messaging && !messaging_.current(p.device.uid, p.epoch)) return;
   if (p.registers) {
     if (find(p.device.uid) || !hasRoom(p.device.deviceClass)) return;
     devices_.push_back(p.device);
@@ -395,6 +463,7 @@ void RfHubModel::fireDeviceEvent(uint64_t id, std::vector<Bytes> &packets) {
     if (d == devices_.end()) return;  // no longer registered: no longer heard
     if (p.renames) d->name = p.device.name;
   }
+  if (p.messaging) messaging_.sent(p.device.uid, p.packets);
   packets = std::move(p.packets);
 }
 
@@ -519,6 +588,38 @@ int RfHubModel::keyPin(uint32_t uid, const std::optional<std::string> &pin) {
     schedule(b, handsets_.delayUs(b), std::move(p));
   }
   return static_cast<int>(keyers.size());
+}
+
+// ---------------------------------------------------------------------------
+// Device messages
+// ---------------------------------------------------------------------------
+
+int RfHubModel::asyncRequest(uint32_t uid, const Bytes &deviceData) {
+  std::vector<HandsetSend> sends;
+  const int result = messaging_.request(uid, deviceData, session_.kind == Session::Async, sends);
+  schedule(sends);
+  return result;
+}
+
+int RfHubModel::asyncSend(uint32_t uid, const Bytes &message, const std::vector<int> *order) {
+  std::vector<HandsetSend> sends;
+  const int result = messaging_.sendMessage(uid, message, order, session_.kind == Session::Async, sends);
+  schedule(sends);
+  return result;
+}
+
+int RfHubModel::switchHandset(uint32_t uid, bool on) {
+  std::vector<HandsetSend> sends;
+  const int result = messaging_.switchHandset(uid, on, session_.kind == Session::Async, sends);
+  schedule(sends);
+  return result;
+}
+
+int RfHubModel::genericSend(uint32_t uid, const Bytes &message) {
+  std::vector<HandsetSend> sends;
+  const int result = messaging_.sendGeneric(uid, message, session_.kind == Session::Generic, sends);
+  schedule(sends);
+  return result;
 }
 
 }  // namespace orvexsim

@@ -33,7 +33,18 @@
 //   ":XP005" CR block   a question session, or end-user naming (kind 9);
 //              no reply; a second start replaces a running one
 //   ":XP004"   ends end-user naming: OK after the flash write
+//   ":XP00A" CR 00   opens the asynchronous transport: OK after the reply
+//              delay (again while it is open: the transport starts over)
+//   ":XP00B" CR 03 ah al i, ":XP00C" CR L i n t f data   in the transport:
+//              a message waiting in the host's buffer i (1-255) for the
+//              handset at that address (OK), and a fragment of it (no
+//              reply); the handsets' side is in rfmessaging.h
 //   ":VE"      ends any session: OK after the flash write, idle again
+// Virtual hubs (kind 4) also answer:
+//   ":GL"      n A3 name: the name in ISO 8859-1, n its length in bytes
+//   ":AE001"   opens the generic session: OK (again while it is open too)
+//   ":AE002" CR ah al n2 n1 n0 message   in the generic session: OK; the
+//              device at that address receives the message
 // Numbers are big-endian; OK is 04 32 4F 4B. Other commands, and parameters
 // in any other form, get no reply.
 //
@@ -59,12 +70,18 @@
 
 #include "hubmodel.h"
 #include "rfhandsets.h"
+#include "rfmessaging.h"
 #include "rfpackets.h"
 
 namespace orvexsim {
 
 class RfHubModel : public HubModel {
 public:
+  // A virtual hub (kind 4) answers its own commands besides the 2.4 GHz set.
+  explicit RfHubModel(bool virtualHub = false) : virtual_(virtualHub) {}
+  RfHubModel(const RfHubModel &) = delete;
+  RfHubModel &operator=(const RfHubModel &) = delete;
+
   bool handleCommand(const Command &command, std::vector<ReplyPacket> &replies) override;
   bool hasBoard() const override;
   int boardVersion() const override;
@@ -105,6 +122,17 @@ public:
   int reportName(uint32_t uid, const std::optional<std::string> &name);
   int keyPin(uint32_t uid, const std::optional<std::string> &pin);
 
+  // Device messages (rfmessaging.h): a handset acts only while the
+  // transport is open, a device sends generic messages only in the
+  // generic session; otherwise the result is 0. -1 for a uid that names no
+  // device that can.
+  int asyncRequest(uint32_t uid, const Bytes &deviceData);
+  int asyncSend(uint32_t uid, const Bytes &message, const std::vector<int> *order);
+  int switchHandset(uint32_t uid, bool on);
+  int genericSend(uint32_t uid, const Bytes &message);
+  const RfMessaging &messaging() const { return messaging_; }
+  bool isVirtual() const { return virtual_; }
+
   static Bytes okReply() { return Bytes{0x04, 0x32, 0x4F, 0x4B}; }
 
   static constexpr uint8_t kModeVoteRegistration = 0x01;
@@ -127,6 +155,8 @@ private:
     EndUserNaming,
     PinNaming,
     Voting,
+    Async,    // the asynchronous transport
+    Generic,  // the virtual hub's generic session
   };
   struct SessionState {
     Session kind = Session::None;
@@ -142,6 +172,8 @@ private:
     bool late = false;              // sent even after its session ended
     bool registers = false;         // device joins the registry first
     bool renames = false;           // device takes its new name first
+    bool messaging = false;         // a send of rfmessaging.h, in its epoch
+    uint64_t epoch = 0;
     RegisteredDevice device;
     std::vector<Bytes> packets;
   };
@@ -155,11 +187,13 @@ private:
 
   bool handleSessionCommand(const Command &c, std::vector<ReplyPacket> &replies);
   bool handleExtended(const Command &c, std::vector<ReplyPacket> &replies);
+  bool handleVirtual(const Command &c, std::vector<ReplyPacket> &replies);
   // Opens a session (a new session id) and moves to its mode.
   // mode -1 leaves the mode byte as it is.
   void open(Session kind, int mode, std::vector<ReplyPacket> &replies);
   void startQuestion(const Question &q, std::vector<ReplyPacket> &replies);
   void schedule(const HandsetBehaviour &b, int64_t delayUs, Pending p);
+  void schedule(std::vector<HandsetSend> &sends);
   // Registered devices the uid selects (0: all for which wanted is true).
   template <typename Pred>
   std::vector<const RegisteredDevice *> select(uint32_t uid, Pred wanted, bool *known) const;
@@ -178,6 +212,8 @@ private:
   std::map<uint64_t, Pending> pending_;
   std::vector<DeviceEvent> fresh_;
   uint64_t nextEvent_ = 1;
+  bool virtual_ = false;
+  RfMessaging messaging_{devices_, handsets_};
 };
 
 }  // namespace orvexsim

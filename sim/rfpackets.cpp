@@ -132,4 +132,45 @@ Bytes expressionNameReply(uint16_t address) {
   return b;
 }
 
+Bytes getMessageRequest(uint16_t address, const Bytes &deviceData) {
+  Bytes b{0x0C, 0x84};
+  appendBe16(b, address);
+  for (size_t i = 0; i < 8; ++i) b.push_back(i < deviceData.size() ? deviceData[i] : 0);
+  return b;
+}
+
+Bytes dataRequest(uint8_t index) { return Bytes{0x03, 0x85, index}; }
+
+Bytes bufferRelease(uint8_t index) { return Bytes{0x03, 0x86, index}; }
+
+std::vector<Bytes> responsePackets(uint16_t address, const Bytes &message) {
+  const size_t count =
+      std::min(std::max<size_t>((message.size() + kResponseChunk - 1) / kResponseChunk, 1), kMaxResponsePackets);
+  std::vector<Bytes> packets;
+  for (size_t p = 0; p < count; ++p) {
+    Bytes b{0x0D, static_cast<uint8_t>(p == 0 ? 0x87 : 0x88)};
+    appendBe16(b, address);
+    b.push_back(static_cast<uint8_t>(p == 0 ? count : p));
+    for (size_t i = p * kResponseChunk; i < (p + 1) * kResponseChunk; ++i)
+      b.push_back(i < message.size() ? message[i] : 0);
+    packets.push_back(std::move(b));
+  }
+  return packets;
+}
+
+Bytes genericPacket(uint16_t address, const Bytes &message) {
+  const size_t n = std::min<size_t>(message.size(), 0xFFFFFF);
+  Bytes b{0x00, static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n), 0xE1};
+  appendBe16(b, address);
+  for (size_t i = 0; i < n; ++i) b.push_back(message[i]);
+  return b;
+}
+
+Bytes enhancedNameReply(const std::string &latin1Name) {
+  const size_t n = std::min<size_t>(latin1Name.size(), 0xFF);
+  Bytes b{static_cast<uint8_t>(n), 0xA3};
+  for (size_t i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(latin1Name[i]));
+  return b;
+}
+
 }  // namespace orvexsim

@@ -83,6 +83,33 @@ Bytes pinNamingReport(uint32_t uid, uint16_t address, const std::string &pin);
 // 04 82 address: the hub took the name sent by ":XP003".
 Bytes expressionNameReply(uint16_t address);
 
+// Packets of the asynchronous message transport (a handset and the host):
+// 0C 84 address d0..d7: a get-message request with 8 bytes of device data;
+Bytes getMessageRequest(uint16_t address, const Bytes &deviceData);
+// 03 85 index: a data request for the host's buffer index;
+Bytes dataRequest(uint8_t index);
+// 03 86 index: the handset releases the buffer.
+Bytes bufferRelease(uint8_t index);
+
+// Bytes of a device message that one response packet carries, and the most
+// packets one message may take (the count travels in one byte).
+constexpr size_t kResponseChunk = 8;
+constexpr size_t kMaxResponsePackets = 255;
+
+// A device message in response packets: packet 0 is 0D 87 address count
+// and bytes 0-7, packet p (1, 2, ...) 0D 88 address p and bytes 8p to
+// 8p+7; the last is padded with zero bytes. An empty message takes one
+// packet of zero bytes. Messages of more than 255 packets are cut.
+std::vector<Bytes> responsePackets(uint16_t address, const Bytes &message);
+
+// 00 n2 n1 n0 E1 address message: a virtual hub's generic device message;
+// n is the message's length in 24 bits.
+Bytes genericPacket(uint16_t address, const Bytes &message);
+
+// n A3 name: the virtual hub's name reply; byte 0 counts the name's bytes
+// (ISO 8859-1), not the packet's.
+Bytes enhancedNameReply(const std::string &latin1Name);
+
 }  // namespace orvexsim
 
 #endif

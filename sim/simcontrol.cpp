@@ -47,7 +47,7 @@ SimHub *Simulator::addHubLocked(int kind, int32_t handle, uint64_t uid, int conn
   if (hub->isLegacy()) {
     hub->model = std::make_unique<LegacyHubModel>(connection == ORVEXSIM_CONNECTION_SERIAL);
   } else {
-    auto model = std::make_unique<RfHubModel>();
+    auto model = std::make_unique<RfHubModel>(kind == ORVEXSIM_KIND_VIRTUAL_RF);
     if (defaultHandsetDelayMs_.first >= 0)
       model->handsets().setBaseDelay(defaultHandsetDelayMs_.first, defaultHandsetDelayMs_.second);
     hub->model = std::move(model);
@@ -571,6 +571,16 @@ int Simulator::reportLowBattery(int32_t handle, uint32_t uid) {
   if (!model || !hub->plugged || !model->lowBatteryPacket(uid, &packet)) return -1;
   schedulePacketLocked(*hub, packet, Clock::now());
   return 0;
+}
+
+int Simulator::waitRfModel(int32_t handle, int timeoutMs, const std::function<bool(const RfHubModel &)> &done) {
+  std::unique_lock<std::mutex> lock(mu_);
+  if (onDeliveryThread() || !rfModelLocked(handle)) return -1;
+  const bool met = cvChange_.wait_until(lock, deadlineAfter(timeoutMs), [&] {
+    const RfHubModel *model = rfModelLocked(handle);
+    return model && done(*model);
+  });
+  return met ? 0 : -1;
 }
 
 int Simulator::setAllHandsetDelays(int minMs, int maxMs) {

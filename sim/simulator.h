@@ -146,6 +146,10 @@ public:
     scheduleDeviceEventsLocked(*hub);
     return result;
   }
+  // Waits until done(model) holds for the hub's 2.4 GHz model (checked
+  // under the lock whenever the classroom changes); 0, or -1 on time-out
+  // or when the hub is not a 2.4 GHz hub.
+  int waitRfModel(int32_t handle, int timeoutMs, const std::function<bool(const RfHubModel &)> &done);
   // Sets the handset delay range of every hub and of hubs added later.
   int setAllHandsetDelays(int minMs, int maxMs);
 

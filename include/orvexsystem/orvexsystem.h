@@ -14,6 +14,7 @@
 #include <orvexsystem/sessiontypes.h>
 #include <orvexsystem/system.h>
 #include <orvexsystem/twopointfourghzhub.h>
+#include <orvexsystem/twopointfourghzpinnamingresponse.h>
 #include <orvexsystem/twopointfourghzresponses.h>
 #include <orvexsystem/virtualtwopointfourghzhub.h>
 

@@ -5,6 +5,9 @@
 #include <orvexsystem/displayinfo.h>
 #include <orvexsystem/export.h>
 #include <orvexsystem/hub.h>
+#include <orvexsystem/registrationcode.h>
+#include <orvexsystem/sessiontypes.h>
+#include <orvexsystem/twopointfourghzpinnamingresponse.h>
 #include <orvexsystem/twopointfourghzresponses.h>
 
 #include <QtCore/QByteArray>
@@ -39,16 +42,36 @@ class TwoPointFourGHzHubPrivate;
 // change. readDeviceDisplayInfoList() gives a copy of name, uid and sub-type
 // that does not depend on any pointer.
 //
+// Sessions. One session at a time: a registration, a naming, a question (or
+// end-user naming), a removal, a PIN naming or a voting session. Starts,
+// stops and naming operations of host threads take turns.
+//
 // Threads. The lists, their out-of-date flags and the address map are guarded
 // by one lock that is never held while waiting for a reply or calling out;
 // every public operation may be called from any thread. Command exchanges are
 // serialised per hub. processPacket() runs on the driver's packet thread; the
-// hub-busy, battery-low and reset reports are made there.
+// hub-busy, battery-low and reset reports, registration and naming reports,
+// and answers (callback or signal) are made there. A numeric or text answer
+// whose packets stop coming is handed over, incomplete, on the system's event
+// thread 5000 ms after its last packet. Once stopSession(),
+// stopExpressionEndUserNamingSession() or stopExpressionNamingSession() has
+// returned, no callback of the ended session is called any more; a report
+// that was being delivered when the stop began has finished (a callback that
+// ends its own session is not waited for). Do not end a session while
+// holding a lock that a callback of it takes. Operations that wait for a
+// reply fail on the driver's thread (see Hub); the starts that only send
+// (question sessions, vote naming, naming one voting handset or slate) may
+// be called there, and fail with Error_Busy while a host thread is starting
+// or ending a session.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzHub : public Hub
 {
     Q_OBJECT
 public:
     enum State { State_Idle = 0, State_Busy = 1, State_Disconnected = 2, State_Error = 3 };
+
+    // A name reported in an expression or voting-handset naming session.
+    typedef void (*DeviceNamedCallback)(TwoPointFourGHzHub *, unsigned int uid,
+                                        const QString &name, void *);
 
     // Hub reset: exactly 03 A0 x.
     static const int hubReset_Packet_Length = 3;
@@ -136,6 +159,107 @@ public:
     bool clearHubOfExpressions(OKResponse *reply);
     bool clearHubOfPenExpressions(OKResponse *reply);
 
+    // Registration. The hub is put into a registration mode with a PIN; each
+    // device whose user keys the PIN is reported (voteDeviceRegistered,
+    // slateDeviceRegistered, expressionDeviceRegistered) and its list marked
+    // out of date. The three numbers are sent as they are (":VR"/":SR": 3, 2
+    // and 2 decimal digits; ":XP001": two bytes, one, one). False, with
+    // nothing sent and no error of its own, while a session is open or the
+    // hub is not idle; a refused send records Error_CommsFailure.
+    bool startVoteRegistrationSession(unsigned short value1, unsigned char value2,
+                                      unsigned char value3, RegistrationCode code);
+    bool startSlateRegistrationSession(unsigned short value1, unsigned char value2,
+                                       unsigned char value3, RegistrationCode code);
+    bool startExpressionRegistrationSession(unsigned short value1, unsigned char value2,
+                                            unsigned char value3, RegistrationCode code);
+    // Expression registration in which handsets also take a name: the last
+    // byte carries the character type (bits 7-5), flag (bit 4) and value.
+    bool startNamingExpressionRegistrationSession(unsigned short value1, unsigned char value2,
+                                                  unsigned char value3, RegistrationCode code,
+                                                  CharacterType type, bool flag,
+                                                  unsigned char value);
+    // End the registration with ":VE" (waiting for the hub's store) and
+    // re-read the lists concerned. True with nothing sent when no session is
+    // open; false in any other session. The session is over whatever the
+    // result.
+    bool stopVoteRegistrationSession();
+    bool stopSlateRegistrationSession();
+    bool stopExpressionRegistrationSession();
+
+    // Naming sessions: handsets report names, delivered to the named
+    // callback when one is set, else by expressionDeviceNamed or
+    // voteDeviceNamed; slates always by slateDeviceNamed.
+    // startExpressionNamingSession: false without error while a session is
+    // open; the session counts as open even when the hub does not confirm.
+    bool startExpressionNamingSession();
+    // Error_Busy while a session is open.
+    bool startOrvexvoteNamingSession();
+    // End with ":VE" and re-read the lists named; true with nothing sent when
+    // no session is open, false in another session. Ending expression naming
+    // also clears the expression-named callback.
+    bool stopExpressionNamingSession();
+    bool stopOrvexvoteNamingSession();
+    bool stopSlateNamingSession();
+    // Give one device a name. nameExpression waits for the hub's
+    // confirmation (reply may be null) and needs an idle hub; a name longer
+    // than 14 ISO 8859-1 characters is cut to 14. nameOrvexvote and
+    // nameSlate send the name cut to 4 or 10 ASCII characters (others sent
+    // as '?') and open the matching naming session. False, nothing sent,
+    // when the uid is not listed or another session is open.
+    bool nameExpression(unsigned int uid, const QString &name,
+                        ExpressionNameReceivedResponse *reply);
+    bool nameOrvexvote(unsigned int uid, const QString &name);
+    bool nameSlate(unsigned int uid, const QString &name);
+    // Stored as given; a null callback clears it.
+    void setExpressionDeviceNamedCallback(DeviceNamedCallback callback, void *userData);
+    void setVoteDeviceNamedCallback(DeviceNamedCallback callback, void *userData);
+
+    // Question sessions: ":XP005" and a block that describes the question;
+    // no reply is awaited. Checks, in order: connected (Error_NotConnected),
+    // question number at least 1 (Error_BadQuestionId), the kind's limits
+    // (options and responses 1-6 and no more responses than options, Likert
+    // scale 4-9, answer size 0-255, question text under 49 UTF-8 bytes, name
+    // length 1-14), no session open
+    // (Error_CannotStartSessionBecauseCurrentlyInSession; end-user naming
+    // does not check). The duration is limited to 127 units. Each answer
+    // goes to the callback when one is given, else to the Hub signal of its
+    // kind, with the handset's uid; answers from unknown radio addresses are
+    // dropped (end-user naming reports them with uid 0).
+    bool startMultichoiceSession(int questionId, int options, int responses,
+                                 DisplayOption display, TimeUnit unit, int duration,
+                                 TextResponseCallback callback, void *userData) override;
+    bool startYesNoSession(int questionId, bool flag, TimeUnit unit, int duration,
+                           YesNoCallback callback, void *userData) override;
+    bool startTrueFalseSession(int questionId, bool flag, TimeUnit unit, int duration,
+                               TrueFalseCallback callback, void *userData) override;
+    bool startLikertSession(int questionId, int scale, TimeUnit unit, int duration,
+                            LikertCallback callback, void *userData) override;
+    // Numeric and text answers may span several packets; one whose packets
+    // stop coming is delivered with what arrived 5000 ms after the last one,
+    // and Error_InCompleteAnswer is recorded.
+    bool startNumericSession(int questionId, const QString &text, int maxSize, TimeUnit unit,
+                             int duration, TextResponseCallback callback,
+                             void *userData) override;
+    bool startTextSession(int questionId, const QString &text, int maxSize, TimeUnit unit,
+                          int duration, TextResponseCallback callback, void *userData) override;
+    bool startSortInOrderSession(int questionId, int options, int responses,
+                                 DisplayOption display, TimeUnit unit, int duration,
+                                 TextResponseCallback callback, void *userData) override;
+    bool startMessageSession(int questionId, const QString &text, TimeUnit unit, int duration,
+                             MessageCallback callback, void *userData) override;
+    // Expression handsets name themselves; each name is reported with the
+    // handset's uid (0 when its address is unknown) and the lists of
+    // expression handsets are marked out of date.
+    bool startExpressionEnduserNamingSession(int questionId, CharacterType type, int maxLength,
+                                             bool flag, TextResponseCallback callback,
+                                             void *userData) override;
+    // Ends any session with ":VE", waiting for the hub's store. A failed end
+    // leaves the session running. True with nothing sent when none is open.
+    bool stopSession() override;
+    // Ends end-user naming with ":XP004" and re-reads the expression list if
+    // it is out of date. The session is over whatever the result.
+    bool stopExpressionEndUserNamingSession() override;
+
     void processPacket(const QByteArray &packet) override;
     // Event thread: a packet of the asynchronous message transport (event
     // type 1), and a device message of the generic session (event type 2).
@@ -184,16 +308,20 @@ protected:
     // The radio address of a listed device; false when the uid is unknown.
     bool getAddress(unsigned int uid, unsigned int &address);
 
+    // Called when an expression registration ends; nothing to do here.
+    virtual void asEndExpressionRegSession();
+    // File ids of the message transport: 1 to 0xFFFFFF, then 1 again;
+    // resetFileId() starts over (stopSession() does, once the hub confirmed).
+    virtual unsigned int getNextFileId();
+    virtual void resetFileId();
+
 private:
     void processHubReset();
     void processHubStateChanged(const QByteArray &packet);
     void processBatteryLow(const QByteArray &packet);
     void processSessionPacket(SessionState state, const QByteArray &packet);
-    // Session packets by the kind of session open. Question sessions,
-    // registration and naming, end-user naming, the message transport and
-    // the generic session are not implemented yet: their packets are
-    // dropped here until they are.
-    void processQuestionAnswerPacket(SessionState state, const QByteArray &packet);
+    // Session packets by the kind of session open.
+    void processQuestionAnswerPacket(const QByteArray &packet);
     void processRegistrationReport(SessionState state, const QByteArray &packet);
     void processNamingReport(SessionState state, const QByteArray &packet);
     void processEndUserNamingReport(const QByteArray &packet);

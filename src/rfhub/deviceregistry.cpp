@@ -4,6 +4,8 @@
 
 namespace Orvexsystem {
 
+DeviceRegistry::DeviceRegistry() : m_uidByAddress(new std::atomic<quint32>[65536]()) {}
+
 DeviceRegistry::~DeviceRegistry()
 {
     for (List &list : m_lists) {
@@ -65,8 +67,11 @@ bool DeviceRegistry::replace(ListKind kind, bool readOk, const QList<Device *> &
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         List &list = m_lists[kind];
-        for (Device *device : std::as_const(list.devices))
+        QList<unsigned short> touched;
+        for (Device *device : std::as_const(list.devices)) {
             dropAddressLocked(device->address(), device->uid());
+            touched.append(device->address());
+        }
         doomed += list.devices;
         doomed += list.retired;
         list.devices.clear();
@@ -75,12 +80,18 @@ bool DeviceRegistry::replace(ListKind kind, bool readOk, const QList<Device *> &
         // describes the hub: the list stays empty and out of date.
         if (readOk && list.epoch == epoch) {
             list.devices = fresh;
-            for (Device *device : fresh)
+            for (Device *device : fresh) {
                 m_addressMap.insert(device->address(), device->uid());
+                touched.append(device->address());
+            }
             replaced = true;
         } else {
             doomed += fresh;
         }
+        // Published once the map is whole: an address listed before and
+        // after the read never reads as unknown in between.
+        for (unsigned short address : std::as_const(touched))
+            publishLocked(address);
     }
     // Nothing of the library reaches these devices any more: every internal
     // use of a device happens under the lock.
@@ -91,8 +102,10 @@ bool DeviceRegistry::replace(ListKind kind, bool readOk, const QList<Device *> &
 void DeviceRegistry::retireLocked(ListKind kind)
 {
     List &list = m_lists[kind];
-    for (Device *device : std::as_const(list.devices))
+    for (Device *device : std::as_const(list.devices)) {
         dropAddressLocked(device->address(), device->uid());
+        publishLocked(device->address());
+    }
     list.retired += list.devices;
     list.devices.clear();
     list.outOfDate = true;
@@ -160,8 +173,12 @@ bool DeviceRegistry::findDevice(ListKind kind, unsigned int uid, QByteArray *hex
 
 unsigned int DeviceRegistry::uidAt(unsigned short address) const
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_addressMap.value(address, 0);
+    return m_uidByAddress[address].load(std::memory_order_relaxed);
+}
+
+void DeviceRegistry::publishLocked(unsigned short address)
+{
+    m_uidByAddress[address].store(m_addressMap.value(address, 0), std::memory_order_relaxed);
 }
 
 bool DeviceRegistry::addressOf(unsigned int uid, unsigned int *address) const
@@ -181,6 +198,7 @@ void DeviceRegistry::dropAddress(unsigned short address, unsigned int uid)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     dropAddressLocked(address, uid);
+    publishLocked(address);
 }
 
 void DeviceRegistry::dropAddressLocked(unsigned short address, unsigned int uid)

@@ -8,6 +8,8 @@
 #include <QtCore/QList>
 #include <QtCore/QMap>
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 
 namespace Orvexsystem {
@@ -28,7 +30,7 @@ class DeviceRegistry
 public:
     enum ListKind { VoteList = 0, ExpressionList, SlateList, PenExpressionList, ListCount };
 
-    DeviceRegistry() = default;
+    DeviceRegistry();
     ~DeviceRegistry();
     DeviceRegistry(const DeviceRegistry &) = delete;
     DeviceRegistry &operator=(const DeviceRegistry &) = delete;
@@ -63,6 +65,7 @@ public:
                     unsigned short *address) const;
 
     // The address map: uid at a radio address (0 when none), address of a uid.
+    // uidAt() takes no lock: the packet path looks every answer and vote up.
     unsigned int uidAt(unsigned short address) const;
     bool addressOf(unsigned int uid, unsigned int *address) const;
     // Forgets the entry for the address only if it names this uid: another
@@ -79,10 +82,16 @@ private:
     };
     void retireLocked(ListKind kind);
     void dropAddressLocked(unsigned short address, unsigned int uid);
+    // Copies the map's entry for the address into the lock-free mirror.
+    void publishLocked(unsigned short address);
 
     mutable std::mutex m_mutex;
     List m_lists[ListCount];
     QMap<unsigned short, unsigned int> m_addressMap;
+    // The address map as one atomic entry per radio address, written under
+    // m_mutex whenever the map changes, read without it. An entry goes from
+    // its old uid to its new one without passing through 0.
+    std::unique_ptr<std::atomic<quint32>[]> m_uidByAddress;
 };
 
 } // namespace Orvexsystem

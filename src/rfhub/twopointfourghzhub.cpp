@@ -39,7 +39,12 @@ TwoPointFourGHzHub::TwoPointFourGHzHub(OrvexSystem *system, int handle, quint64 
     createPenStates();
 }
 
-TwoPointFourGHzHub::~TwoPointFourGHzHub() = default;
+TwoPointFourGHzHub::~TwoPointFourGHzHub()
+{
+    // Before anything else goes: a collector's timer may still be handing an
+    // answer over to this hub.
+    d->destroySessions();
+}
 
 // ---------------------------------------------------------------------------
 // Hub information
@@ -241,14 +246,6 @@ void TwoPointFourGHzHub::getPenData(const QByteArray &packet, quint8 &penId, int
     proximity = sample.proximity;
 }
 
-bool TwoPointFourGHzHub::processPinNamingSessionResponse(const QByteArray &, quint32 &,
-                                                         QString &)
-{
-    // PIN naming reports are decoded by the registration and naming work,
-    // which is not implemented yet; until then none is reported.
-    return false;
-}
-
 void TwoPointFourGHzHub::processPacket(const QByteArray &packet)
 {
     Hub::processPacket(packet);
@@ -272,6 +269,7 @@ void TwoPointFourGHzHub::processHubReset()
     d->penCount.store(0);
     // Whatever session the hub had open is gone with the reset.
     setSessionState(Session_None);
+    d->endQuestionSession();
     Q_EMIT hubReset(this);
 }
 
@@ -311,7 +309,7 @@ void TwoPointFourGHzHub::processSessionPacket(SessionState state, const QByteArr
     case Session_Message:
     case Session_Numeric:
     case Session_Text:
-        processQuestionAnswerPacket(state, packet);
+        processQuestionAnswerPacket(packet);
         break;
     case Session_ExpressionRegistration:
     case Session_VoteRegistration:
@@ -344,25 +342,31 @@ void TwoPointFourGHzHub::processSessionPacket(SessionState state, const QByteArr
     }
 }
 
-// Question sessions: answers go to the session decoders once they exist.
-void TwoPointFourGHzHub::processQuestionAnswerPacket(SessionState, const QByteArray &) {}
+// Message transport: its packets are handed to the event thread (event
+// type 1), which puts messages together away from the packet thread.
+void TwoPointFourGHzHub::processAsyncTransportPacket(const QByteArray &packet)
+{
+    if (packet.size() < 2 || !orvexSystem())
+        return;
+    const quint8 length = quint8(packet.at(0));
+    const quint8 kind = quint8(packet.at(1));
+    const bool transport = (length == 0x0C && kind == 0x84) || (length == 0x03 && kind == 0x85)
+                           || (length == 0x03 && kind == 0x86) || (length == 0x0D && kind == 0x87)
+                           || (length == 0x0D && kind == 0x88);
+    if (!transport)
+        return;
+    orvexSystem()->asPostEvent(OrvexSystem::AsEvent{OrvexSystem::Event_AsyncPacket, packet, this});
+}
 
-// Registration sessions: a record of the kind registered marks its lists out
-// of date (markOutOfDate) and is reported, once registration exists.
-void TwoPointFourGHzHub::processRegistrationReport(SessionState, const QByteArray &) {}
-
-// Naming sessions: a record of the kind named is reported, once naming exists.
-void TwoPointFourGHzHub::processNamingReport(SessionState, const QByteArray &) {}
-
-// End-user naming: an expression record, resolved through the address map.
-void TwoPointFourGHzHub::processEndUserNamingReport(const QByteArray &) {}
-
-// Message transport: packets are handed to the event thread (event type 1).
-void TwoPointFourGHzHub::processAsyncTransportPacket(const QByteArray &) {}
-
-// Generic session of the virtual hub: messages go to the event thread
-// (event type 2).
-void TwoPointFourGHzHub::processEnhancedGenericPacket(const QByteArray &) {}
+// Generic session of the virtual hub: device messages go to the event
+// thread (event type 2).
+void TwoPointFourGHzHub::processEnhancedGenericPacket(const QByteArray &packet)
+{
+    if (!VirtualGenericAsyncResponse::isGenericAsyncPacket(packet) || !orvexSystem())
+        return;
+    orvexSystem()->asPostEvent(
+        OrvexSystem::AsEvent{OrvexSystem::Event_GenericAsyncPacket, packet, this});
+}
 
 void TwoPointFourGHzHub::processAsyncPacket(const QByteArray &) {}
 

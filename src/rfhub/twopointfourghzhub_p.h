@@ -5,10 +5,14 @@
 
 #include "hub/callbackslot.h"
 #include "hub/hub_p.h"
+#include "rfhub/deliverygate.h"
 #include "rfhub/deviceregistry.h"
+#include "rfhub/questionsession.h"
 
 #include <atomic>
+#include <initializer_list>
 #include <mutex>
+#include <vector>
 
 namespace Orvexsystem {
 
@@ -16,6 +20,7 @@ class TwoPointFourGHzHubPrivate
 {
 public:
     using ListKind = DeviceRegistry::ListKind;
+    using SessionState = TwoPointFourGHzHub::SessionState;
 
     explicit TwoPointFourGHzHubPrivate(TwoPointFourGHzHub *hub) : q(hub) {}
 
@@ -49,10 +54,85 @@ public:
     bool clearRegistrations(const char *command, std::initializer_list<ListKind> reread,
                             OKResponse *reply);
 
+    // --- sessions (twopointfourghzsessions.cpp) ------------------------------
+    // The turn of host-side session changes, held for a start or a stop. On
+    // the driver's thread a busy turn is not waited for: the holder may be
+    // waiting for a reply that this very thread has to deliver.
+    class SessionTurn
+    {
+    public:
+        explicit SessionTurn(TwoPointFourGHzHubPrivate *d);
+        ~SessionTurn();
+        // False when refused (Error_Busy recorded).
+        bool held() const { return m_held; }
+
+    private:
+        std::mutex &m_mutex;
+        bool m_held;
+    };
+
+    bool startRegistration(SessionState target, const QByteArray &command);
+    bool stopRegistration(SessionState expected, std::initializer_list<ListKind> reread,
+                          bool expression);
+    // Sends an end command and waits for the hub's store to be written; on
+    // success ends the session (Session_None) and then re-reads the lists
+    // named, clearing their flags. Failure records Error_CommsFailure.
+    bool endSessionAndReread(const char *command, std::initializer_list<ListKind> reread);
+    bool nameDevice(ListKind kind, SessionState namingState, const char *code, int width,
+                    unsigned int uid, const QString &name);
+    bool stopNaming(SessionState expected, std::initializer_list<ListKind> reread);
+
+    struct QuestionStart
+    {
+        SessionState state;
+        int kind;
+        int questionId;
+        quint8 time;
+        quint8 option;
+        bool withText;
+        QByteArray text;
+        DisplayOption display;
+        QuestionSession::AnyCallback callback;
+        void *context;
+    };
+    // Connected and a question number of at least 1.
+    bool checkQuestionStart(int questionId);
+    // Starts the question once the kind's own checks passed.
+    bool startQuestion(const QuestionStart &start);
+    // Whether a question text fits a block (Error_StringTooLong otherwise).
+    bool checkQuestionText(const QString &text, QByteArray *utf8);
+
+    // Packet thread, inside the delivery gate.
+    void deliverByteAnswer(const QuestionSession &session, const QByteArray &packet);
+    void deliverChoiceAnswer(const QuestionSession &session, const QByteArray &packet);
+    // A numeric or text answer put together by the collector.
+    void deliverBufferedAnswer(const QuestionSession &session,
+                               const SessionBufferCollector::Answer &answer);
+    // The collector's expiry on the event thread: delivered only while its
+    // session is still the current one.
+    void deliverExpiredAnswer(const QuestionSession *session,
+                              const SessionBufferCollector::Answer &answer);
+
+    // Takes the current question session out of use: it is freed once no
+    // delivery can be reading it, at once on a host thread, later on the
+    // event thread when called on the driver's or the event thread.
+    void endQuestionSession();
+    void retire(QuestionSession *session);
+    void reclaimRetired();
+    // Waits for the retired sessions' deliveries and frees them (host thread).
+    void freeRetired();
+    // DeliveryGate::waitForDeliveries(), except on the driver's thread.
+    void waitForDeliveries();
+    // The hub is going away: stop the collectors' timers, free every session.
+    void destroySessions();
+
+    // Message transport file ids.
+    static const unsigned int MaximumFileId = 0xFFFFFF;
+
     TwoPointFourGHzHub *const q;
     DeviceRegistry registry;
 
-    // Host-side session changes (removal start and end) take turns.
+    // Host-side session changes take turns (see SessionTurn).
     std::mutex sessionMutex;
     // Clears in progress; a hub reset is ignored while one runs.
     std::atomic<int> clearsInProgress{0};
@@ -61,6 +141,23 @@ public:
 
     CallbackSlot<Hub::HubBusyCallback> hubBusyCallback;
     CallbackSlot<Hub::BatteryLowCallback> batteryLowCallback;
+    CallbackSlot<TwoPointFourGHzHub::DeviceNamedCallback> expressionNamedCallback;
+    CallbackSlot<TwoPointFourGHzHub::DeviceNamedCallback> voteNamedCallback;
+
+    // Reports that a session's end must wait for (see DeliveryGate).
+    DeliveryGate deliveries;
+    // The running question or end-user naming session; null for none.
+    std::atomic<QuestionSession *> question{nullptr};
+    // Sessions taken out of use, not yet freed, and the event thread's task
+    // that frees them.
+    std::mutex retiredMutex;
+    std::vector<QuestionSession *> retired;
+    quint64 reclaimTask = 0;
+    // How long a multi-packet answer waits for its next packet; tests
+    // shorten it.
+    std::atomic<int> answerCompletionTimeMs{SessionBufferCollector::DefaultCompletionTimeMs};
+
+    std::atomic<unsigned int> fileId{0};
 };
 
 } // namespace Orvexsystem

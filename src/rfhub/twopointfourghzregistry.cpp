@@ -347,7 +347,9 @@ bool TwoPointFourGHzHubPrivate::readPenCount()
 
 bool TwoPointFourGHzHubPrivate::removeDevice(ListKind kind, unsigned int uid)
 {
-    std::lock_guard<std::mutex> sessionTurn(sessionMutex);
+    SessionTurn sessionTurn(this);
+    if (!sessionTurn.held())
+        return false;
     QByteArray hexId;
     unsigned short address = 0;
     if (!registry.findDevice(kind, uid, &hexId, &address))
@@ -391,7 +393,9 @@ bool TwoPointFourGHzHub::removePenExpression(unsigned int uid)
 
 bool TwoPointFourGHzHubPrivate::stopRemoveDeviceSession(std::initializer_list<ListKind> reread)
 {
-    std::lock_guard<std::mutex> sessionTurn(sessionMutex);
+    SessionTurn sessionTurn(this);
+    if (!sessionTurn.held())
+        return false;
     const TwoPointFourGHzHub::SessionState current = q->sessionState();
     if (current == TwoPointFourGHzHub::Session_None)
         return true;

@@ -1,3 +1,4 @@
+#include <orvexsystem/twopointfourghzpinnamingresponse.h>
 #include <orvexsystem/twopointfourghzresponses.h>
 
 namespace Orvexsystem {
@@ -299,6 +300,37 @@ ExpressionNameReceivedResponse::ExpressionNameReceivedResponse(const QByteArray 
         return;
     m_nByte2 = byteAt(packet, 2);
     m_nByte3 = byteAt(packet, 3);
+    m_bValid = true;
+}
+
+// ---------------------------------------------------------------------------
+
+bool TwoPointFourGHzPinNamingResponse::isValid(const QByteArray &packet)
+{
+    return hasExactly(packet, Length, Control);
+}
+
+QString TwoPointFourGHzPinNamingResponse::textOfCodes(quint8 high, quint8 low)
+{
+    const quint8 codes[4] = {quint8((high >> 1) & 7), quint8(((high & 1) << 2) | (low >> 6)),
+                             quint8((low >> 3) & 7), quint8(low & 7)};
+    QString text;
+    for (quint8 code : codes) {
+        if (code == 7)
+            text += QLatin1Char(' ');
+        else if (code != 0)
+            text += QLatin1Char(char('A' + code - 1));
+    }
+    return text;
+}
+
+TwoPointFourGHzPinNamingResponse::TwoPointFourGHzPinNamingResponse(const QByteArray &packet)
+{
+    if (!isValid(packet))
+        return;
+    m_uid = be32(packet, UidOffset);
+    m_nAddress = be16(packet, AddressOffset);
+    m_strText = textOfCodes(byteAt(packet, CodesOffset), byteAt(packet, CodesOffset + 1));
     m_bValid = true;
 }
 

@@ -1,9 +1,11 @@
 // A small host of the library, run against the simulated driver's default
 // classroom: it shows hubs as they are announced, the 2.4 GHz hub's
-// registrations, a pen stroke and a two-finger touch from a board, the
-// board's touch status, a hub reset and a busy change, handsets and a slate
-// registering with the legacy hub, a vote on the legacy and the 2.4 GHz hub
-// side by side, a hub unplugged and plugged back, and a clean shutdown.
+// registrations, a handset registered with a PIN and named, questions asked
+// of the class with the answers tallied as they arrive, a pen stroke and a
+// two-finger touch from a board, the board's touch status, a hub reset and a
+// busy change, handsets and a slate registering with the legacy hub, a vote
+// on the legacy and the 2.4 GHz hub side by side, a hub unplugged and
+// plugged back, and a clean shutdown.
 
 #include <orvexsystem/orvexsystem.h>
 
@@ -12,6 +14,7 @@
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
 #include <QtCore/QHash>
+#include <QtCore/QMap>
 #include <QtCore/QPoint>
 #include <QtCore/QSet>
 #include <QtCore/QTemporaryDir>
@@ -309,6 +312,11 @@ struct Tally
         std::lock_guard<std::mutex> lock(mu);
         return int(std::count(lastOption.cbegin(), lastOption.cend(), option));
     }
+    bool hasWarnings()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return !lowBattery.isEmpty();
+    }
     QString warnings()
     {
         std::lock_guard<std::mutex> lock(mu);
@@ -334,12 +342,15 @@ void voteSideBySide(LegacyHub *legacy, TwoPointFourGHzHub *rf)
     // The learners press keys of their own choosing; two batteries are low.
     orvexsim_legacy_seed(legacy->handle(), 7);
     orvexsim_legacy_set_handset(legacy->handle(), 0x1A2B03, 1, 1);
-    orvexsim_legacy_class_vote(legacy->handle(), 0);
+    const int legacyVoters = orvexsim_legacy_class_vote(legacy->handle(), 0);
     orvexsim_seed_handsets(rf->handle(), 7);
     orvexsim_set_handset_delay_ms(rf->handle(), ORVEXSIM_ALL_HANDSETS, 0, 300);
     orvexsim_vote(rf->handle(), 0x06A1000C, 0, 1, 1);
-    orvexsim_vote(rf->handle(), ORVEXSIM_ALL_HANDSETS, 0, 1, 0);
-    waitUntil([&] { return legacyTally.voters() == 4 && rfTally.voters() == 32; });
+    const int rfVoters = orvexsim_vote(rf->handle(), ORVEXSIM_ALL_HANDSETS, 0, 1, 0);
+    waitUntil([&] {
+        return legacyTally.voters() >= legacyVoters && rfTally.voters() >= rfVoters
+               && rfTally.hasWarnings();
+    });
     legacy->stopSession();
     rf->stopSession();
 
@@ -350,6 +361,96 @@ void voteSideBySide(LegacyHub *legacy, TwoPointFourGHzHub *rf)
               << QString::number(rfTally.count(option)).rightJustified(13) << Qt::endl;
     out() << "  battery low: legacy hub " << legacyTally.warnings() << "; 2.4 GHz hub "
           << rfTally.warnings() << Qt::endl;
+}
+
+// Registers a waiting voting handset with the PIN it keys, names it, then
+// asks the class a yes/no, a multiple-choice and a short text question. The
+// reports arrive on the driver's thread and reach this thread through the
+// signals' queued connections.
+void runClassroom(QCoreApplication &app, TwoPointFourGHzHub *hub)
+{
+    const quint32 newcomer = 0x06A10021; // waits to register with the PIN ABC
+    quint32 registered = 0;
+    auto reg = QObject::connect(hub, &TwoPointFourGHzHub::voteDeviceRegistered, &app,
+                                [&](QString name, quint32 uid) {
+                                    registered = uid;
+                                    out() << "  registered " << name << ' ' << hexUid(uid) << Qt::endl;
+                                });
+    if (hub->startVoteRegistrationSession(0, 0, 0, RegistrationCode(QStringLiteral("ABC")))) {
+        orvexsim_register_waiting(hub->handle(), newcomer);
+        waitUntil([&] { return registered != 0; });
+        hub->stopVoteRegistrationSession();
+    }
+    QObject::disconnect(reg);
+    if (registered && hub->nameOrvexvote(registered, QStringLiteral("Ana"))
+        && hub->stopOrvexvoteNamingSession())
+        out() << "  named it \"Ana\"" << Qt::endl;
+
+    QMap<quint32, QString> names;
+    QList<Device *> devices;
+    hub->getCompleteDeviceList(&devices);
+    for (Device *device : std::as_const(devices))
+        names.insert(device->uid(), device->name());
+    orvexsim_set_handset_delay_ms(hub->handle(), ORVEXSIM_ALL_HANDSETS, 100, 1500);
+
+    // Answers come in over a second or so; the tally is shown as they do.
+    QMap<QString, int> tally;
+    int answers = 0;
+    auto count = [&](const QString &answer) {
+        ++tally[answer];
+        if (++answers % 10 == 0) {
+            out() << "    after " << answers << " answers:";
+            for (auto it = tally.cbegin(); it != tally.cend(); ++it)
+                out() << ' ' << it.key() << ' ' << it.value();
+            out() << Qt::endl;
+        }
+    };
+    auto ask = [&](const char *question, int handsets, const std::function<bool()> &start) {
+        tally.clear();
+        answers = 0;
+        out() << "  question: " << question << Qt::endl;
+        if (!start()) {
+            out() << "  not started: " << Hub::errorAsString(hub->getLastError()) << Qt::endl;
+            return;
+        }
+        waitUntil([&] { return answers == handsets; }, 8000);
+        hub->stopSession();
+        out() << "    final:";
+        for (auto it = tally.cbegin(); it != tally.cend(); ++it)
+            out() << ' ' << it.key() << ' ' << it.value();
+        out() << " (" << answers << " answers)" << Qt::endl;
+    };
+    const int handsets = int(names.size()) - 5; // slates and the pen expression do not answer
+    auto yesNo = QObject::connect(hub, &Hub::yesNoSessionResponse, &app,
+        [&](Hub *, quint32, int, Hub::YesNoResponse r) {
+            count(r == Hub::YesNoResponse_Yes ? QStringLiteral("yes")
+                  : r == Hub::YesNoResponse_No ? QStringLiteral("no") : QStringLiteral("other"));
+        });
+    ask("Is water wet? (yes/no)", handsets,
+        [&] { return hub->startYesNoSession(1, false, TimeUnit_Seconds, 30, nullptr, nullptr); });
+    QObject::disconnect(yesNo);
+    auto choice = QObject::connect(hub, &Hub::multichoiceSessionResponse, &app,
+                                   [&](Hub *, quint32, int, QString answer) { count(answer); });
+    ask("Which planet is largest? A Mars, B Jupiter, C Venus, D Earth", handsets, [&] {
+        return hub->startMultichoiceSession(2, 4, 1, DisplayOption_UpperCase, TimeUnit_Seconds, 30,
+                                            nullptr, nullptr);
+    });
+    QObject::disconnect(choice);
+
+    QStringList texts;
+    auto text = QObject::connect(hub, &Hub::textSessionResponse, &app,
+                                 [&](Hub *, quint32 uid, int, QString answer) {
+                                     texts << names.value(uid).leftJustified(12) + answer;
+                                 });
+    out() << "  question: What did you learn today? (expression handsets)" << Qt::endl;
+    if (hub->startTextSession(3, QStringLiteral("What did you learn today?"), 20, TimeUnit_Seconds,
+                              30, nullptr, nullptr)) {
+        waitUntil([&] { return texts.size() == 8; }, 8000);
+        hub->stopSession();
+    }
+    QObject::disconnect(text);
+    for (const QString &line : std::as_const(texts))
+        out() << "    " << line << Qt::endl;
 }
 
 } // namespace
@@ -394,6 +495,11 @@ int main(int argc, char **argv)
     for (Hub *hub : std::as_const(hubs))
         if (auto *rf = dynamic_cast<TwoPointFourGHzHub *>(hub))
             showRegistrations(rf);
+    for (Hub *hub : std::as_const(hubs))
+        if (auto *rf = dynamic_cast<TwoPointFourGHzHub *>(hub)) {
+            out() << "a lesson on the 2.4 GHz hub on handle " << rf->handle() << ':' << Qt::endl;
+            runClassroom(app, rf);
+        }
     for (Hub *hub : std::as_const(hubs))
         showBoard(app, hub);
     for (Hub *hub : std::as_const(hubs))
