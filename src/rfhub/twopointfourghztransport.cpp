@@ -38,12 +38,15 @@ bool TwoPointFourGHzHub::startAsyncSession(MessageDataCallback getCallback,
     // Nothing of an earlier session is served or put together in this one.
     d->requestBuffer.reset();
     d->reassembly.reset();
+    // Open before the command leaves: devices ask for messages as soon as
+    // the hub has opened the transport, which may be before its OK is in.
+    setSessionState(Session_Async);
     OKResponse reply;
     if (!sendAndWait(AsyncCommands::start(), reply, responseWaitTime())) {
+        setSessionState(Session_None);
         recordError(Error_CommsFailure);
         return false;
     }
-    setSessionState(Session_Async);
     return true;
 }
 

@@ -20,7 +20,10 @@ namespace Orvexsystem {
 // Faults of the radio:
 // - A packet that comes again with the same bytes counts once. One that
 //   comes again with other bytes starts a new message from that address:
-//   the one in progress is dropped (its rest was lost).
+//   the one in progress is dropped (its rest was lost). Packets carry no
+//   message number, so a message that lost a packet can still be completed
+//   by that packet of the next message when it comes before the next
+//   message's packet 0.
 // - A packet count of 0, a further packet numbered 0, and packets numbered
 //   beyond the count are not part of any message and are dropped.
 // - Memory is bounded: a message has at most 255 packets (the count is one
