@@ -9,6 +9,7 @@
 #include "rfhub/deviceregistry.h"
 #include "rfhub/questionsession.h"
 #include "sessions/asyncrequestbuffer.h"
+#include "sessions/asyncresponse.h"
 #include "sessions/messagereassembly.h"
 
 #include <QtCore/QSet>
@@ -138,6 +139,9 @@ public:
     // end can wait for them.
     void deliverGetMessageRequest(quint32 uid, const QByteArray &deviceData);
     void deliverMessage(quint32 uid, const QByteArray &message);
+    // A response packet (first or further) into the reassembly; a message
+    // it completes is delivered.
+    void addResponsePacket(const AsyncResponse &response, bool first);
     void markReadyToReceive(quint32 uid);
     // Frees the enhanced question session; the hub is going away.
     void destroyEnhancedSession();

@@ -136,10 +136,8 @@ void TwoPointFourGHzHub::processAsyncPacket(const QByteArray &packet)
         asyncBufferRelease(response.index());
         break;
     case AsyncResponse::Kind_FirstResponse:
-        processAsyncResponse(packet, true);
-        break;
     case AsyncResponse::Kind_NextResponse:
-        processAsyncResponse(packet, false);
+        d->addResponsePacket(response, response.kind() == AsyncResponse::Kind_FirstResponse);
         break;
     case AsyncResponse::Kind_None:
         break;
@@ -172,15 +170,24 @@ void TwoPointFourGHzHub::asyncBufferRelease(unsigned char index)
 void TwoPointFourGHzHub::processAsyncResponse(QByteArray packet, bool bFirstResponsePacket)
 {
     const AsyncResponse response(packet);
-    if (response.kind() != AsyncResponse::Kind_FirstResponse
-        && response.kind() != AsyncResponse::Kind_NextResponse)
-        return;
+    if (response.kind() == AsyncResponse::Kind_FirstResponse
+        || response.kind() == AsyncResponse::Kind_NextResponse)
+        d->addResponsePacket(response, bFirstResponsePacket);
+}
+
+void TwoPointFourGHzHubPrivate::addResponsePacket(const AsyncResponse &response, bool first)
+{
+    // The message bytes where they lie in the packet: no copy.
+    const QByteArray packet = response.packet();
+    const QByteArray bytes = QByteArray::fromRawData(
+        packet.constData() + AsyncResponse::Offset_MessageData,
+        int(packet.size()) - AsyncResponse::Offset_MessageData);
     MessageReassembly::Completed completed;
-    if (!d->reassembly.addPacket(quint16(response.address()), bFirstResponsePacket,
-                                 response.sequenceByte(), response.messageData(), &completed))
+    if (!reassembly.addPacket(quint16(response.address()), first, response.sequenceByte(), bytes,
+                              &completed))
         return;
     // A device the hub does not know is reported with uid 0.
-    d->deliverMessage(getDeviceId(completed.address), completed.message);
+    deliverMessage(q->getDeviceId(completed.address), completed.message);
 }
 
 void TwoPointFourGHzHubPrivate::markReadyToReceive(quint32 uid)

@@ -64,6 +64,7 @@ bool MessageReassembly::addPacket(quint16 address, bool first, quint8 sequence,
         if (m_messages.size() >= MaximumMessagesInProgress)
             dropOldestLocked();
         it = m_messages.insert(address, InProgress());
+        it->data.reserve((first ? count : number + 1) * PacketDataLength);
     }
     InProgress &message = *it;
     message.lastTouched = ++m_clock;
