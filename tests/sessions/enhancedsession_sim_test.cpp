@@ -1,7 +1,6 @@
 // The enhanced question session against the simulated expression handsets:
-// a self-paced set, requests through signals, the simulation that answers
-// locally, the questions it refuses, and host threads sharing it with the
-// event thread.
+// a self-paced set shared with a host thread, the simulation that answers
+// locally, and what the session refuses or drops.
 
 #include "sessions/transportfixture.h"
 
@@ -22,47 +21,55 @@ namespace {
 
 const quint32 Expressions[] = {0x09B20001, 0x09B20002, 0x09B20003, 0x09B20004,
                                0x09B20005, 0x0CB20006, 0x0CB20007, 0x0CB20008};
+const quint32 V01 = 0x06A10001;
 
-// Reports of the session as "uid" -> "number:answer" texts, with threads.
-struct Heard : Reports
+// A question set and what the session reported; the callbacks' user
+// pointer is the Reports part.
+struct QuestionSet : Reports
 {
-    void answer(unsigned int uid, int number, const QString &text)
+    static QuestionSet *from(void *c) { return static_cast<QuestionSet *>(static_cast<Reports *>(c)); }
+    static void answer(void *c, unsigned int uid, int n, const QString &text)
     {
-        add(uid, QByteArray::number(number) + ':' + text.toUtf8());
+        from(c)->add(uid, QByteArray::number(n) + ':' + text.toUtf8());
     }
-};
-
-void heardText(EnhancedQuestionSession *, unsigned int uid, int n, const QString &a, void *c)
-{
-    static_cast<Heard *>(c)->answer(uid, n, a);
-}
-void heardYesNo(EnhancedQuestionSession *, unsigned int uid, int n, YesNoQuestion::Answer a,
-                void *c)
-{
-    static_cast<Heard *>(c)->answer(uid, n, QString::number(int(a)));
-}
-void heardLikert(EnhancedQuestionSession *, unsigned int uid, int n, int value, void *c)
-{
-    static_cast<Heard *>(c)->answer(uid, n, QString::number(value));
-}
-
-// The question set of these tests: multiple choice, yes/no, text. The
-// callbacks' user pointer is the Heard part.
-struct QuestionSet : Heard
-{
-    static QuestionSet *from(void *context)
+    static void onText(EnhancedQuestionSession *, unsigned int uid, int n, const QString &a, void *c)
     {
-        return static_cast<QuestionSet *>(static_cast<Heard *>(context));
+        answer(c, uid, n, a);
     }
-    MultichoiceQuestion choice;
-    YesNoQuestion yesNo;
-    TextQuestion text;
-    std::atomic<int> parameterRequests{0};
+    static void onYesNo(EnhancedQuestionSession *, unsigned int uid, int n, YesNoQuestion::Answer a,
+                        void *c)
+    {
+        answer(c, uid, n, QString::number(int(a)));
+    }
+    static void onLikert(EnhancedQuestionSession *, unsigned int uid, int n, int value, void *c)
+    {
+        answer(c, uid, n, QString::number(value));
+    }
+    // Question n, or the end after the last one.
+    static void onQuestion(EnhancedQuestionSession *s, unsigned int uid, int n, void *c)
+    {
+        QuestionSet *set = from(c);
+        ++set->questionRequests;
+        if (set->simulation)
+            s->sendQuestion(uid, uid == Amelie ? static_cast<EnhancedQuestion *>(&set->choice)
+                                               : &set->likert);
+        else if (n >= 1 && n <= 3)
+            s->sendQuestion(uid, n == 1 ? static_cast<EnhancedQuestion *>(&set->choice)
+                                 : n == 2 ? static_cast<EnhancedQuestion *>(&set->yesNo)
+                                          : &set->text);
+        else
+            s->sendNoMoreQuestionsNotification(uid, QStringLiteral("Well done"));
+    }
+    static void onParameters(EnhancedQuestionSession *, unsigned int uid, void *c)
+    {
+        from(c)->add(uid, "parameters");
+    }
+
     QuestionSet()
     {
         choice.questionNumber = 1;
         choice.text = QStringLiteral("Largest planet?");
-        choice.numberOfOptions = 4;
+        choice.numberOfOptions = 6;
         choice.numberOfResponses = 1;
         choice.displayOption = DisplayOption_UpperCase;
         choice.answer = QStringLiteral("B");
@@ -72,40 +79,27 @@ struct QuestionSet : Heard
         text.questionNumber = 3;
         text.text = QStringLiteral("What did you learn?");
         text.maxResponseSize = 20;
-    }
-    const EnhancedQuestion *question(int n) const
-    {
-        switch (n) {
-        case 1: return &choice;
-        case 2: return &yesNo;
-        case 3: return &text;
-        default: return nullptr;
-        }
-    }
-    // Sends question n, or the end after the last one.
-    static void onQuestion(EnhancedQuestionSession *s, unsigned int uid, int n, void *c)
-    {
-        if (const EnhancedQuestion *q = from(c)->question(n))
-            s->sendQuestion(uid, q);
-        else
-            s->sendNoMoreQuestionsNotification(uid, QStringLiteral("Well done"));
-    }
-    static void onParameters(EnhancedQuestionSession *, unsigned int, void *c)
-    {
-        ++from(c)->parameterRequests;
+        likert.scaleValue = 7;
     }
     EnhancedQuestionSession::CallbacksInfo callbacks()
     {
         EnhancedQuestionSession::CallbacksInfo info;
         info.getSessionParametersCallback = onParameters;
         info.getQuestionCallback = onQuestion;
-        info.multichoiceAnswerCallback = heardText;
-        info.yesNoAnswerCallback = heardYesNo;
-        info.likertAnswerCallback = heardLikert;
-        info.textAnswerCallback = heardText;
-        info.userData = static_cast<Heard *>(this);
+        info.multichoiceAnswerCallback = onText;
+        info.yesNoAnswerCallback = onYesNo;
+        info.likertAnswerCallback = onLikert;
+        info.textAnswerCallback = onText;
+        info.userData = static_cast<Reports *>(this);
         return info;
     }
+
+    MultichoiceQuestion choice;
+    YesNoQuestion yesNo;
+    TextQuestion text;
+    LikertQuestion likert;
+    bool simulation = false;
+    std::atomic<int> questionRequests{0};
 };
 
 class EnhancedOnSim : public SimTransport
@@ -117,7 +111,7 @@ protected:
         session = hub->enhancedQuestionSession();
         ASSERT_NE(session, nullptr);
         ASSERT_EQ(session, hub->enhancedQuestionSession());
-        ASSERT_EQ(orvexsim_set_handset_enhanced(1, ORVEXSIM_ALL_HANDSETS, 0), 0);
+        session->setCallbacks(set.callbacks());
     }
     static int phase(quint32 uid)
     {
@@ -125,190 +119,27 @@ protected:
         return orvexsim_get_enhanced_state(1, uid, &state) == 0 ? state.phase : -1;
     }
     EnhancedQuestionSession *session = nullptr;
+    QuestionSet set;
 };
 
-TEST_F(EnhancedOnSim, ASelfPacedSetRunsOnTheHandsetsMessageByMessage)
+TEST_F(EnhancedOnSim, ASelfPacedSetRunsOnEveryHandsetWhileAHostThreadSendsToo)
 {
     EXPECT_TRUE(QMetaType::fromName("Orvexsystem::YesNoQuestion::Answer").isValid());
     EXPECT_TRUE(QMetaType::fromName("Orvexsystem::TrueFalseQuestion::Answer").isValid());
-    QuestionSet set;
-    session->setCallbacks(set.callbacks());
     session->setDefaultSessionparameters(3, 0, true, QBitArray());
-    orvexsim_set_handset_enhanced(1, Amelie, 1);
-    orvexsim_set_handset_enhanced(1, Ben, 1);
+    orvexsim_set_handset_enhanced(1, ORVEXSIM_ALL_HANDSETS, 1);
     orvexsim_set_handset_answer(1, Amelie, "B");
     orvexsim_set_handset_answer(1, Ben, "A");
     ASSERT_TRUE(session->startSession(false));
-    ASSERT_TRUE(waitFor([&] { return phase(Amelie) == ORVEXSIM_ENHANCED_FINISHED
-                                     && phase(Ben) == ORVEXSIM_ENHANCED_FINISHED; }, 10000));
-    // Defaults answer the parameter requests without a report.
-    EXPECT_EQ(set.parameterRequests.load(), 0);
-    EXPECT_EQ(set.of(Amelie), QList<QByteArray>({"1:B", "2:1", "3:B"}));
-    EXPECT_EQ(set.of(Ben), QList<QByteArray>({"1:A", "2:2", "3:A"}));
-    EXPECT_TRUE(set.allElsewhere());
-    const QList<QByteArray> expected = {
-        M::sessionParameters(3, 0, true, QBitArray()),
-        M::question(1, 1, "Largest planet?", false, false, false, "B", 0x86),
-        M::question(2, 2, "Is water wet?", false, false, false, "A", 0),
-        M::question(6, 3, "What did you learn?", false, false, false, "", 20),
-        M::noMoreQuestions("Well done")};
-    EXPECT_EQ(received(Amelie), expected);
-    EXPECT_TRUE(session->stopSession());
-    EXPECT_FALSE(session->stopSession()); // not started any more
-}
-
-TEST_F(EnhancedOnSim, WithoutCallbacksTheSignalsReportAndUnaskedAnswersAreDropped)
-{
-    Heard heard;
-    QObject::connect(session, &EnhancedQuestionSession::getSessionParameters, session,
-                     [&](EnhancedQuestionSession *, quint32 uid) { heard.add(uid, "parameters"); },
-                     Qt::DirectConnection);
-    QObject::connect(session, &EnhancedQuestionSession::deviceShutDown, session,
-                     [&](EnhancedQuestionSession *, quint32 uid) { heard.add(uid, "off"); },
-                     Qt::DirectConnection);
-    QObject::connect(session, &EnhancedQuestionSession::multichoiceAnswer, session,
-                     [&](EnhancedQuestionSession *, quint32 uid, int, QString a) {
-                         heard.add(uid, a.toUtf8());
-                     }, Qt::DirectConnection);
-    orvexsim_set_handset_enhanced(1, Amelie, 1);
-    ASSERT_TRUE(session->startSession(false));
-    ASSERT_TRUE(waitFor([&] { return heard.size() == 1; }));
-    EXPECT_EQ(orvexsim_async_switch(1, Amelie, 0), 1);
-    const uint8_t answer[] = {'A', 0, 0};
-    EXPECT_EQ(orvexsim_async_send(1, Ben, answer, 3), 1);
-    ASSERT_TRUE(waitFor([&] { return heard.size() == 2; }));
-    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
-    spinEvents(50);
-    EXPECT_EQ(heard.of(Amelie), QList<QByteArray>({"parameters", "off"}));
-    EXPECT_TRUE(heard.of(Ben).isEmpty());
-}
-
-// Waits without running any Qt event loop on this thread.
-template <class Pred>
-bool waitPlain(Pred pred, int timeoutMs = 10000)
-{
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return pred();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
-TEST_F(EnhancedOnSim, TheSimulationAnswersOnTheEventThreadWithoutAnEventLoopHere)
-{
-    struct Simulated : Heard
-    {
-        MultichoiceQuestion choice;
-        LikertQuestion likert;
-        YesNoQuestion yesNo;
-        std::atomic<int> requests{0};
-        static void onQuestion(EnhancedQuestionSession *s, unsigned int uid, int n, void *c)
-        {
-            auto *sim = static_cast<Simulated *>(static_cast<Heard *>(c));
-            ++sim->requests;
-            EXPECT_EQ(n, 0);
-            const EnhancedQuestion *q = &sim->yesNo;
-            if (uid == Amelie)
-                q = &sim->choice;
-            else if (uid == Ben)
-                q = &sim->likert;
-            s->sendQuestion(uid, q);
-        }
-    } sim;
-    sim.choice.numberOfOptions = 6;
-    sim.choice.numberOfResponses = 1;
-    sim.choice.displayOption = DisplayOption_UpperCase;
-    sim.likert.scaleValue = 7;
-    EnhancedQuestionSession::CallbacksInfo info;
-    info.getQuestionCallback = Simulated::onQuestion;
-    info.multichoiceAnswerCallback = heardText;
-    info.likertAnswerCallback = heardLikert;
-    info.yesNoAnswerCallback = heardYesNo;
-    info.userData = static_cast<Heard *>(&sim);
-    session->setCallbacks(info);
-    EnhancedQuestionSessionPrivate::get(session)->simulationStepMs = 5;
-    ASSERT_TRUE(session->startSession(true));
-    ASSERT_TRUE(waitPlain([&] {
-        return sim.of(Amelie).size() >= 3 && sim.of(Ben).size() >= 3;
-    }));
-    for (const QByteArray &a : sim.of(Amelie)) {
-        ASSERT_EQ(a.size(), 3) << a.constData();
-        EXPECT_TRUE(QByteArray("ABCDEF").contains(a.at(2))) << a.constData();
-    }
-    for (const QByteArray &a : sim.of(Ben)) {
-        const int value = a.mid(2).toInt();
-        EXPECT_TRUE(value >= 1 && value <= 7) << a.constData();
-    }
-    EXPECT_TRUE(sim.allElsewhere());
-    // Nothing went to the handsets.
-    EXPECT_TRUE(writesStartingWith(QByteArray(":XP00B")).isEmpty());
-
-    ASSERT_TRUE(session->stopSession());
-    const int requests = sim.requests.load();
-    const int answers = sim.size();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(sim.requests.load(), requests);
-    EXPECT_EQ(sim.size(), answers);
-}
-
-// A question that claims a kind it is not of.
-struct Impostor : EnhancedQuestion
-{
-    int type() const override { return 1; }
-};
-
-TEST_F(EnhancedOnSim, QuestionsAndParametersThatCannotBeSentAreRefused)
-{
-    QuestionSet set;
-    session->setCallbacks(set.callbacks());
-    ASSERT_TRUE(session->startSession(false));
-    MultichoiceQuestion tooMany;
-    tooMany.numberOfOptions = 2;
-    tooMany.numberOfResponses = 3;
-    EXPECT_FALSE(session->sendQuestion(Amelie, &tooMany));
-    Impostor impostor;
-    EXPECT_FALSE(session->sendQuestion(Amelie, &impostor));
-    EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
-    LikertQuestion likert;
-    likert.scaleValue = 3;
-    EXPECT_FALSE(session->sendQuestion(Amelie, &likert));
-    EXPECT_EQ(hub->getLastError(), Hub::Error_ScaleValueNotWithinTheRange);
-    EnhancedQuestion none;
-    EXPECT_FALSE(session->sendQuestion(Amelie, &none));
-    EXPECT_FALSE(session->sendQuestion(Amelie, nullptr));
-    EXPECT_FALSE(session->sendSessionParameters(Amelie, 1, 1, false, QBitArray(257)));
-    EXPECT_EQ(hub->getLastError(), Hub::Error_StringTooLong);
-    EXPECT_TRUE(writesStartingWith(QByteArray(":XP00B")).isEmpty());
-    EXPECT_TRUE(session->sendSessionParameters(Amelie, 1, 1, false, QBitArray(256)));
-
-    // Defaults that do not fit are not taken: the request is reported.
-    session->setDefaultSessionparameters(1, 1, false, QBitArray(257));
-    const uint8_t request[] = {0};
-    EXPECT_EQ(orvexsim_async_request(1, Ben, request, 1), 1);
-    ASSERT_TRUE(waitFor([&] { return set.parameterRequests.load() == 1; }));
-}
-
-TEST_F(EnhancedOnSim, HostThreadsShareTheSessionWithTheEventThread)
-{
-    QuestionSet set;
-    session->setCallbacks(set.callbacks());
-    session->setDefaultSessionparameters(1, 2, false, QBitArray(12, true));
-    orvexsim_set_handset_enhanced(1, ORVEXSIM_ALL_HANDSETS, 1);
-    ASSERT_TRUE(session->startSession(false));
+    // Host threads share buffers, readiness and the sent questions with the
+    // event thread's requests and answers.
     std::atomic<bool> done{false};
     std::thread host([&] {
-        MultichoiceQuestion unanswered;
-        unanswered.numberOfOptions = 2;
-        unanswered.numberOfResponses = 1;
         while (!done.load()) {
-            for (quint32 uid : Expressions) {
+            for (quint32 uid : Expressions)
                 if (hub->asyncIsReadyToReceive(uid))
                     session->sendPopUpMessage(uid, false, QStringLiteral("Keep going"));
-            }
-            // A voting handset never fetches: its record and buffer stay.
-            session->sendQuestion(V01, &unanswered);
+            session->sendQuestion(V01, &set.choice); // a voting handset never fetches
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
@@ -320,9 +151,102 @@ TEST_F(EnhancedOnSim, HostThreadsShareTheSessionWithTheEventThread)
     }, 20000);
     done = true;
     host.join();
-    EXPECT_TRUE(finished);
-    EXPECT_EQ(set.size(), 8 * 3);
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(set.size(), 8 * 3); // the defaults answered every parameter request
+    EXPECT_EQ(set.of(Amelie), QList<QByteArray>({"1:B", "2:1", "3:B"}));
+    EXPECT_EQ(set.of(Ben), QList<QByteArray>({"1:A", "2:2", "3:A"}));
+    EXPECT_TRUE(set.allElsewhere);
+    QList<QByteArray> questions;
+    for (const QByteArray &m : received(Amelie))
+        if (!m.startsWith(char(M::Message_PopUp)))
+            questions << m;
+    EXPECT_EQ(questions, QList<QByteArray>(
+                             {M::sessionParameters(3, 0, true, QBitArray()),
+                              M::question(1, 1, "Largest planet?", false, false, false, "B", 0xC6),
+                              M::question(2, 2, "Is water wet?", false, false, false, "A", 0),
+                              M::question(6, 3, "What did you learn?", false, false, false, "", 20),
+                              M::noMoreQuestions("Well done")}));
     EXPECT_TRUE(session->stopSession());
+    EXPECT_FALSE(session->stopSession()); // not started any more
+}
+
+TEST_F(EnhancedOnSim, TheSimulationAnswersOnTheEventThreadWithoutAnEventLoopHere)
+{
+    set.simulation = true;
+    EnhancedQuestionSessionPrivate::get(session)->simulationStepMs = 5;
+    ASSERT_TRUE(session->startSession(true));
+    // No Qt event loop runs on this thread meanwhile.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((set.of(Amelie).size() < 3 || set.of(Ben).size() < 3)
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_GE(set.of(Ben).size(), 3);
+    for (const QByteArray &a : set.of(Amelie)) // a letter, as a handset keys it
+        EXPECT_TRUE(a.size() == 3 && QByteArray("ABCDEF").contains(a.at(2))) << a.constData();
+    for (const QByteArray &a : set.of(Ben)) // a value, not a character code
+        EXPECT_TRUE(a.mid(2).toInt() >= 1 && a.mid(2).toInt() <= 7) << a.constData();
+    EXPECT_TRUE(set.allElsewhere);
+    EXPECT_TRUE(writesStartingWith(QByteArray(":XP00B")).isEmpty()); // nothing sent
+
+    ASSERT_TRUE(session->stopSession());
+    const int requests = set.questionRequests.load();
+    const int answers = set.size();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(set.questionRequests.load(), requests);
+    EXPECT_EQ(set.size(), answers);
+}
+
+// A question that claims a kind it is not of.
+struct Impostor : EnhancedQuestion
+{
+    int type() const override { return 1; }
+};
+
+TEST_F(EnhancedOnSim, WhatCannotBeSentIsRefusedAndWhatWasNotAskedIsDropped)
+{
+    ASSERT_TRUE(session->startSession(false));
+    MultichoiceQuestion tooMany;
+    tooMany.numberOfOptions = 2;
+    tooMany.numberOfResponses = 3;
+    EXPECT_FALSE(session->sendQuestion(Amelie, &tooMany));
+    Impostor impostor;
+    EXPECT_FALSE(session->sendQuestion(Amelie, &impostor));
+    EXPECT_EQ(hub->getLastError(), Hub::Error_Failed);
+    set.likert.scaleValue = 3;
+    EXPECT_FALSE(session->sendQuestion(Amelie, &set.likert));
+    EXPECT_EQ(hub->getLastError(), Hub::Error_ScaleValueNotWithinTheRange);
+    EXPECT_FALSE(session->sendQuestion(Amelie, nullptr));
+    EXPECT_FALSE(session->sendSessionParameters(Amelie, 1, 1, false, QBitArray(257)));
+    EXPECT_EQ(hub->getLastError(), Hub::Error_StringTooLong);
+    EXPECT_TRUE(writesStartingWith(QByteArray(":XP00B")).isEmpty());
+
+    // Defaults that do not fit are not taken: the request is reported, by
+    // the signal when no callback is set.
+    session->setDefaultSessionparameters(1, 1, false, QBitArray(257));
+    session->setCallbacks(EnhancedQuestionSession::CallbacksInfo());
+    Reports heard;
+    QObject::connect(session, &EnhancedQuestionSession::getSessionParameters, session,
+                     [&](EnhancedQuestionSession *, quint32 uid) { heard.add(uid, "parameters"); },
+                     Qt::DirectConnection);
+    QObject::connect(session, &EnhancedQuestionSession::deviceShutDown, session,
+                     [&](EnhancedQuestionSession *, quint32 uid) { heard.add(uid, "off"); },
+                     Qt::DirectConnection);
+    QObject::connect(session, &EnhancedQuestionSession::multichoiceAnswer, session,
+                     [&](EnhancedQuestionSession *, quint32 uid, int, QString a) {
+                         heard.add(uid, a.toUtf8());
+                     }, Qt::DirectConnection);
+    const uint8_t request[] = {0};
+    EXPECT_EQ(orvexsim_async_request(1, Amelie, request, 1), 1);
+    const uint8_t off[] = {0xFF};
+    EXPECT_EQ(orvexsim_async_request(1, Amelie, off, 1), 1);
+    // An answer from a handset that was asked nothing.
+    const uint8_t answer[] = {'A', 0, 0};
+    EXPECT_EQ(orvexsim_async_send(1, Ben, answer, 3), 1);
+    ASSERT_TRUE(waitFor([&] { return heard.size() == 2; }));
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0);
+    spinEvents(50);
+    EXPECT_EQ(heard.of(Amelie), QList<QByteArray>({"parameters", "off"}));
+    EXPECT_TRUE(heard.of(Ben).isEmpty());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// The message transport's parts on their own: the outgoing buffers, the
-// fragments they serve byte for byte, the parsing of the transport's packets
-// and the reassembly of device messages.
+// The message transport's parts on their own: the outgoing buffers and the
+// fragments they serve byte for byte, packet parsing, and the reassembly of
+// device messages.
 
 #include "support/wait.h"
 
@@ -24,67 +24,32 @@ QByteArray filled(int size, char first = 0)
     return bytes;
 }
 
-// The fragment command that a data request for index gets.
-QByteArray serve(AsyncRequestBuffer &buffer, quint8 index)
+TEST(AsyncRequestBuffer, IndexesAreSharedReusedOldestReleasedFirstAndRefusedWhenNoneIsLeft)
 {
-    int fragment = 0, count = 0;
-    const QByteArray piece = buffer.nextFragment(index, &fragment, &count);
-    return AsyncCommands::dataFragment(index, quint8(fragment + 1), quint8(count), piece);
-}
-
-TEST(AsyncRequestBuffer, IndexesAreTakenInOrderAndSharedByIdenticalMessages)
-{
+    using Refusal = AsyncRequestBuffer::Refusal;
     AsyncRequestBuffer buffer;
-    EXPECT_EQ(buffer.storeMessage("one"), 1u);
-    EXPECT_EQ(buffer.storeMessage("two"), 2u);
-    EXPECT_EQ(buffer.storeMessage("three"), 3u);
-    EXPECT_EQ(buffer.storeMessage("two"), 2u);
-    EXPECT_EQ(buffer.heldCount(), 3);
-    buffer.reset();
-    EXPECT_EQ(buffer.storeMessage("three"), 1u);
-}
-
-TEST(AsyncRequestBuffer, AFullStoreReusesTheOldestReleasedIndexAndRefusesOtherwise)
-{
-    AsyncRequestBuffer buffer;
+    Refusal refusal = Refusal::None;
+    EXPECT_EQ(buffer.storeMessage(QByteArray(), &refusal), 0u);
+    EXPECT_EQ(refusal, Refusal::Empty);
+    EXPECT_EQ(buffer.storeMessage(QByteArray(12496, 'x'), &refusal), 0u);
+    EXPECT_EQ(refusal, Refusal::TooLong);
+    // Releasing an index that holds nothing frees nothing.
+    buffer.releaseIndex(1);
     for (int i = 1; i <= 255; ++i)
-        ASSERT_EQ(buffer.storeMessage("message " + QByteArray::number(i)), unsigned(i));
-    AsyncRequestBuffer::Refusal refusal = AsyncRequestBuffer::Refusal::None;
-    EXPECT_EQ(buffer.storeMessage("one more", &refusal), 0u);
-    EXPECT_EQ(refusal, AsyncRequestBuffer::Refusal::Full);
+        ASSERT_EQ(buffer.storeMessage(QByteArray::number(i)), unsigned(i));
+    EXPECT_EQ(buffer.storeMessage("2"), 2u); // identical messages share
+    EXPECT_EQ(buffer.storeMessage("new", &refusal), 0u);
+    EXPECT_EQ(refusal, Refusal::Full);
 
-    buffer.releaseIndex(7);
     buffer.releaseIndex(9);
-    buffer.releaseIndex(7); // a second release changes nothing
-    // A released message stored again is held again, not reused.
-    EXPECT_EQ(buffer.storeMessage("message 7"), 7u);
+    buffer.releaseIndex(7);
+    buffer.releaseIndex(9); // once is enough
+    EXPECT_EQ(buffer.storeMessage("7"), 7u); // held again, not for reuse
     EXPECT_EQ(buffer.storeMessage("new"), 9u);
     EXPECT_EQ(buffer.messageAt(9), QByteArray("new"));
-    EXPECT_EQ(buffer.storeMessage("newer", &refusal), 0u);
-
-    // Releasing an index that holds nothing, or 0, frees nothing.
-    AsyncRequestBuffer empty;
-    empty.releaseIndex(0);
-    empty.releaseIndex(1);
-    EXPECT_EQ(empty.storeMessage("a"), 1u);
-    EXPECT_EQ(empty.storeMessage("b"), 2u);
-}
-
-TEST(AsyncRequestBuffer, EmptyAndOverlongMessagesAreRefused)
-{
-    AsyncRequestBuffer buffer;
-    AsyncRequestBuffer::Refusal refusal = AsyncRequestBuffer::Refusal::None;
-    EXPECT_EQ(buffer.storeMessage(QByteArray(), &refusal), 0u);
-    EXPECT_EQ(refusal, AsyncRequestBuffer::Refusal::Empty);
-    EXPECT_EQ(buffer.storeMessage(QByteArray(12496, 'x'), &refusal), 0u);
-    EXPECT_EQ(refusal, AsyncRequestBuffer::Refusal::TooLong);
-    // 255 fragments of 49 bytes: the longest a fragment count can describe.
-    EXPECT_EQ(buffer.storeMessage(QByteArray(12495, 'x'), &refusal), 1u);
-    EXPECT_EQ(refusal, AsyncRequestBuffer::Refusal::None);
-    int fragment = -1, count = -1;
-    buffer.nextFragment(1, &fragment, &count);
-    EXPECT_EQ(count, 255);
-    EXPECT_EQ(buffer.heldCount(), 1);
+    EXPECT_EQ(buffer.storeMessage("newer"), 0u);
+    buffer.reset();
+    EXPECT_EQ(buffer.storeMessage(QByteArray(12495, 'x')), 1u); // 255 fragments
 }
 
 TEST(AsyncRequestBuffer, FragmentsAreServedByteForByteAndStartAgainAfterTheLast)
@@ -92,67 +57,42 @@ TEST(AsyncRequestBuffer, FragmentsAreServedByteForByteAndStartAgainAfterTheLast)
     EXPECT_EQ(AsyncRequestBuffer::fragmentCount(49), 1);
     EXPECT_EQ(AsyncRequestBuffer::fragmentCount(50), 2);
     EXPECT_EQ(AsyncRequestBuffer::fragmentCount(98), 2);
-
     AsyncRequestBuffer buffer;
+    const auto serve = [&](quint8 index) {
+        int fragment = 0, count = 0;
+        const QByteArray piece = buffer.nextFragment(index, &fragment, &count);
+        return AsyncCommands::dataFragment(index, quint8(fragment + 1), quint8(count), piece);
+    };
     const QByteArray message = filled(60, 'A');
-    const unsigned index = buffer.storeMessage(message);
+    ASSERT_EQ(buffer.storeMessage(message), 1u);
     const QByteArray head(":XP00C\r", 7);
-    const QByteArray first = head + bytes({0x35, int(index), 1, 2, 0x31}) + message.left(49);
-    const QByteArray second = head + bytes({0x0F, int(index), 2, 2, 0x0B}) + message.mid(49);
-    EXPECT_EQ(serve(buffer, quint8(index)), first);
-    EXPECT_EQ(serve(buffer, quint8(index)), second);
-    EXPECT_EQ(serve(buffer, quint8(index)), first);
-
-    // An index without a message: fragment 1 of 0, no data.
-    EXPECT_EQ(serve(buffer, 200), head + bytes({3, 200, 1, 0}));
-    EXPECT_EQ(serve(buffer, 0), head + bytes({3, 0, 1, 0}));
-
-    // A message stored again does not restart its fragments.
-    EXPECT_EQ(serve(buffer, quint8(index)), second);
-    EXPECT_EQ(buffer.storeMessage(message), index);
-    EXPECT_EQ(serve(buffer, quint8(index)), first);
+    const QByteArray first = head + bytes({0x35, 1, 1, 2, 0x31}) + message.left(49);
+    const QByteArray second = head + bytes({0x0F, 1, 2, 2, 0x0B}) + message.mid(49);
+    EXPECT_EQ(serve(1), first);
+    EXPECT_EQ(serve(1), second);
+    EXPECT_EQ(serve(1), first);
+    // Stored again: its fragments go on where they were.
+    EXPECT_EQ(buffer.storeMessage(message), 1u);
+    EXPECT_EQ(serve(1), second);
+    // No message under the index: fragment 1 of 0, no data.
+    EXPECT_EQ(serve(200), head + bytes({3, 200, 1, 0}));
 }
 
-TEST(AsyncCommands, StartAndNoticeBytes)
+TEST(AsyncResponse, FieldsAreReadWithinThePacketsLength)
 {
-    EXPECT_EQ(AsyncCommands::start(), QByteArray(":XP00A\r", 7) + bytes({0}));
-    EXPECT_EQ(AsyncCommands::messageWaiting(0x0201, 7),
-              QByteArray(":XP00B\r", 7) + bytes({3, 0x02, 0x01, 7}));
-}
-
-TEST(AsyncResponse, EveryKindIsParsedWithinItsLength)
-{
-    const AsyncResponse request(bytes({0x0C, 0x84, 0x12, 0xC4, 1, 2, 3, 4, 5, 6, 7, 8}));
-    ASSERT_TRUE(request.isValidResponse());
-    EXPECT_EQ(request.kind(), AsyncResponse::Kind_GetMessageRequest);
+    const AsyncResponse request(bytes({0x0C, 0x84, 0x12, 0xC4, 1, 2, 3, 4, 5, 6, 7, 8, 99}));
+    ASSERT_EQ(request.kind(), AsyncResponse::Kind_GetMessageRequest);
     EXPECT_EQ(request.address(), 4804);
     EXPECT_EQ(request.deviceData(), bytes({1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_TRUE(request.messageData().isEmpty());
-    EXPECT_EQ(request.sequenceByte(), 0);
-
-    const AsyncResponse data(bytes({3, 0x85, 9}));
-    EXPECT_EQ(data.kind(), AsyncResponse::Kind_DataRequest);
-    EXPECT_EQ(data.index(), 9);
-    EXPECT_EQ(AsyncResponse(bytes({3, 0x86, 255})).kind(), AsyncResponse::Kind_BufferRelease);
-
-    // Bytes beyond the length byte are not part of the packet.
-    const AsyncResponse next(bytes({0x0D, 0x88, 0x01, 0x23, 2, 1, 2, 3, 4, 5, 6, 7, 8, 99}));
-    EXPECT_EQ(next.kind(), AsyncResponse::Kind_NextResponse);
-    EXPECT_EQ(next.address(), 0x0123);
+    const AsyncResponse next(bytes({0x0D, 0x88, 0x01, 0x23, 2, 1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(next.sequenceByte(), 2);
     EXPECT_EQ(next.messageData(), bytes({1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(AsyncResponse(bytes({0x0D, 0x87, 0, 5, 1, 0, 0, 0, 0, 0, 0, 0, 0})).kind(),
-              AsyncResponse::Kind_FirstResponse);
-
-    // Shorter than the length byte says, another pair, or too short.
-    EXPECT_FALSE(AsyncResponse::isAsyncPacket(bytes({0x0C, 0x84, 0x12})));
+    EXPECT_EQ(AsyncResponse(bytes({3, 0x86, 255})).index(), 255);
+    // Shorter than its length byte says.
     EXPECT_FALSE(AsyncResponse(bytes({0x0D, 0x87, 0, 5, 1})).isValidResponse());
-    EXPECT_FALSE(AsyncResponse::isAsyncPacket(bytes({0x0C, 0x85, 1})));
-    EXPECT_FALSE(AsyncResponse::isAsyncPacket(bytes({3})));
-    EXPECT_EQ(AsyncResponse(bytes({4, 0x32, 0x4F, 0x4B})).kind(), AsyncResponse::Kind_None);
 }
 
-// Feeds response packets of one address; returns the messages completed.
+// Feeds response packets; keeps the messages completed.
 struct Reassembler
 {
     MessageReassembly reassembly;
@@ -171,25 +111,17 @@ TEST(MessageReassembly, MessagesArePutTogetherInOrderAndOutOfOrder)
 {
     Reassembler r;
     r.add(5, true, 1, filled(8, 'a'));
-    ASSERT_EQ(r.completed.size(), 1);
-    EXPECT_EQ(r.completed[0], filled(8, 'a'));
-
-    // Out of order: packet 0's bytes first, complete with the third packet.
+    // Packet 0's bytes first, complete with the third packet.
     r.add(0x0123, false, 2, filled(8, 16));
     r.add(0x0123, false, 1, filled(8, 8));
-    EXPECT_EQ(r.completed.size(), 1);
     r.add(0x0123, true, 3, filled(8, 0));
-    ASSERT_EQ(r.completed.size(), 2);
-    EXPECT_EQ(r.completed[1], filled(24, 0));
-
-    // In order, from two addresses at once.
+    // Two addresses at once.
     r.add(1, true, 2, filled(8, 0));
     r.add(2, true, 2, filled(8, 50));
     r.add(2, false, 1, filled(8, 58));
     r.add(1, false, 1, filled(8, 8));
-    ASSERT_EQ(r.completed.size(), 4);
-    EXPECT_EQ(r.completed[2], filled(16, 50));
-    EXPECT_EQ(r.completed[3], filled(16, 0));
+    EXPECT_EQ(r.completed,
+              QList<QByteArray>({filled(8, 'a'), filled(24), filled(16, 50), filled(16)}));
     EXPECT_EQ(r.reassembly.messagesInProgress(), 0);
 }
 
@@ -202,56 +134,39 @@ TEST(MessageReassembly, RepeatedPacketsCountOnceAndOtherBytesStartANewMessage)
     r.add(7, false, 1, filled(8, 8));
     EXPECT_TRUE(r.completed.isEmpty());
     r.add(7, false, 2, filled(8, 16));
-    ASSERT_EQ(r.completed.size(), 1);
-    EXPECT_EQ(r.completed[0], filled(24, 0));
-
-    // A message whose last packet was lost gives way to the next one.
+    // The last packet of the next message is lost: the one after replaces it.
     r.add(7, true, 2, filled(8, 'x'));
     r.add(7, true, 2, filled(8, 'a'));
     r.add(7, false, 1, filled(8, 'i'));
-    ASSERT_EQ(r.completed.size(), 2);
-    EXPECT_EQ(r.completed[1], filled(16, 'a'));
+    EXPECT_EQ(r.completed, QList<QByteArray>({filled(24), filled(16, 'a')}));
 }
 
-TEST(MessageReassembly, PacketsOutsideAnyMessageAreDropped)
+TEST(MessageReassembly, StrayPacketsAreDroppedAndUnfinishedMessagesBounded)
 {
     Reassembler r;
-    r.add(3, true, 0, filled(8));          // no packets
-    r.add(3, false, 0, filled(8));         // a further packet numbered 0
-    r.add(3, false, 255, filled(8));       // beyond any count
+    r.add(3, true, 0, filled(8));    // no packets
+    r.add(3, false, 0, filled(8));   // a further packet numbered 0
+    r.add(3, false, 255, filled(8)); // beyond any count
     EXPECT_EQ(r.reassembly.messagesInProgress(), 0);
-
-    // Packets beyond the count, before and after it is known.
+    // Beyond the count, before and after it is known.
     r.add(3, false, 5, filled(8, 'z'));
-    r.add(3, true, 2, filled(8, 0));
+    r.add(3, true, 2, filled(8));
     r.add(3, false, 4, filled(8, 'y'));
-    EXPECT_TRUE(r.completed.isEmpty());
     r.add(3, false, 1, filled(8, 8));
-    ASSERT_EQ(r.completed.size(), 1);
-    EXPECT_EQ(r.completed[0], filled(16, 0));
-}
+    EXPECT_EQ(r.completed, QList<QByteArray>({filled(16)}));
 
-TEST(MessageReassembly, MessagesThatNeverFinishAreBoundedAndTheLongestWaitingDropped)
-{
-    Reassembler r;
+    // Messages that never finish, the first with packet numbers far apart:
+    // at the cap, the one waiting longest is dropped for a new one.
     const int cap = MessageReassembly::MaximumMessagesInProgress;
-    // Every address starts a message and never finishes it, the first one
-    // with packet numbers far apart.
     r.add(0, true, 255, filled(8));
     r.add(0, false, 254, filled(8));
     for (int address = 1; address <= cap + 10; ++address)
         r.add(quint16(address), true, 2, filled(8));
     EXPECT_EQ(r.reassembly.messagesInProgress(), cap);
-    // Address 0 waited longest: its message is gone, its last packet alone
-    // does not complete anything.
     r.add(0, false, 1, filled(8));
-    EXPECT_TRUE(r.completed.isEmpty());
-    // The newest ones are still being put together.
+    EXPECT_EQ(r.completed.size(), 1);
     r.add(quint16(cap + 10), false, 1, filled(8, 8));
-    ASSERT_EQ(r.completed.size(), 1);
-    EXPECT_LE(r.reassembly.messagesInProgress(), cap);
-    r.reassembly.reset();
-    EXPECT_EQ(r.reassembly.messagesInProgress(), 0);
+    EXPECT_EQ(r.completed.size(), 2);
 }
 
 } // namespace

@@ -13,8 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QtCore/QList>
-
 #include <mutex>
 #include <thread>
 
@@ -22,54 +20,41 @@ namespace OrvexTest {
 
 const quint32 Amelie = 0x09B20001; // expression handset, address 0x0201
 const quint32 Ben = 0x09B20002;    // expression handset, address 0x0202
-const quint32 Expression0C = 0x0CB20006;
-const quint32 V01 = 0x06A10001;
 
-// Reports as (uid, bytes or text), with the thread they came on.
+// Reports as (uid, bytes), each noting whether it came on another thread.
 struct Reports
 {
-    struct Entry
-    {
-        quint32 uid;
-        QByteArray data;
-        std::thread::id thread;
-    };
     std::mutex mutex;
-    QList<Entry> entries;
+    QList<QPair<quint32, QByteArray>> entries;
+    bool allElsewhere = true;
+    const std::thread::id test = std::this_thread::get_id();
 
     void add(quint32 uid, const QByteArray &data)
     {
         std::lock_guard<std::mutex> lock(mutex);
-        entries.append(Entry{uid, QByteArray(data.constData(), data.size()),
-                             std::this_thread::get_id()});
+        entries.append({uid, QByteArray(data.constData(), data.size())});
+        allElsewhere = allElsewhere && std::this_thread::get_id() != test;
     }
     int size()
     {
         std::lock_guard<std::mutex> lock(mutex);
         return int(entries.size());
     }
-    QList<Entry> all()
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return entries;
-    }
     QList<QByteArray> of(quint32 uid)
     {
+        std::lock_guard<std::mutex> lock(mutex);
         QList<QByteArray> out;
-        for (const Entry &e : all())
-            if (e.uid == uid)
-                out << e.data;
+        for (const auto &e : std::as_const(entries))
+            if (e.first == uid)
+                out << e.second;
         return out;
     }
-    // Whether every report came on a thread other than this one.
-    bool allElsewhere()
-    {
-        for (const Entry &e : all())
-            if (e.thread == std::this_thread::get_id())
-                return false;
-        return true;
-    }
 };
+
+inline void recordReport(Orvexsystem::Hub *, quint32 uid, const QByteArray &data, void *context)
+{
+    static_cast<Reports *>(context)->add(uid, data);
+}
 
 class SimTransport : public ::testing::Test
 {
@@ -79,6 +64,8 @@ protected:
         ASSERT_EQ(orvexsim_reset(), 0);
         ASSERT_EQ(orvexsim_set_handset_delay_ms(ORVEXSIM_ALL_HUBS, ORVEXSIM_ALL_HANDSETS, 0, 0), 0);
         ASSERT_EQ(orvexsim_use_default_classroom(), 0);
+        // Handsets run question sets by themselves only where a test says so.
+        ASSERT_EQ(orvexsim_set_handset_enhanced(1, ORVEXSIM_ALL_HANDSETS, 0), 0);
         ASSERT_TRUE(Orvexsystem::OrvexSystem::instance().initialise());
         QList<Orvexsystem::Hub *> hubs;
         Orvexsystem::OrvexSystem::instance().getHubList(&hubs);
@@ -117,11 +104,6 @@ protected:
     Orvexsystem::TwoPointFourGHzHub *hub = nullptr;
     Reports reports;
 };
-
-inline void recordReport(Orvexsystem::Hub *, quint32 uid, const QByteArray &data, void *context)
-{
-    static_cast<Reports *>(context)->add(uid, data);
-}
 
 } // namespace OrvexTest
 
