@@ -6,6 +6,7 @@
 // library's dlopen() finds the same module. Three figures:
 //  - PenPath/FromDriverCallback: the library's share, the callback called
 //    in a loop on one thread;
+//  - PenPath/FromDriverCallbackWithTap: the same with a counting tap set;
 //  - PenPath/ThroughDriverThread: packets injected into the simulated
 //    driver and delivered on its own thread, as a host sees them;
 //  - Floor/CopyDecodeLookupCall: copy, decode, hash lookup and a callback
@@ -100,6 +101,37 @@ void PenPath_FromDriverCallback(benchmark::State &state)
     state.SetItemsProcessed(n);
 }
 BENCHMARK(PenPath_FromDriverCallback);
+
+// The same path with a tap set that counts the packets: what a recorder's
+// own work adds comes on top.
+std::atomic<long> g_tapped{0};
+void countTap(const OrvexSystem::TapEvent &event, void *)
+{
+    if (event.kind == OrvexSystem::Tap_Packet)
+        g_tapped.fetch_add(1, std::memory_order_relaxed);
+}
+
+void PenPath_FromDriverCallbackWithTap(benchmark::State &state)
+{
+    const OrvexPacketCallback callback = SystemAccess::packetCallback();
+    void *context = &OrvexSystem::instance();
+    QByteArray packets[4];
+    for (int i = 0; i < 4; ++i)
+        packets[i] = strokePacket(i);
+    OrvexSystem::instance().setTapCallback(&countTap, nullptr);
+    const long before = g_tapped.load();
+    long n = 0;
+    for (auto _ : state) {
+        const QByteArray &p = packets[n & 3];
+        callback(BenchHandle, reinterpret_cast<const uint8_t *>(p.constData()), 8, context);
+        ++n;
+    }
+    OrvexSystem::instance().setTapCallback(nullptr, nullptr);
+    if (g_tapped.load() - before != n)
+        state.SkipWithError("the tap missed packets");
+    state.SetItemsProcessed(n);
+}
+BENCHMARK(PenPath_FromDriverCallbackWithTap);
 
 void PenPath_ThroughDriverThread(benchmark::State &state)
 {

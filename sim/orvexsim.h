@@ -780,6 +780,114 @@ ORVEXSIM_API int orvexsim_get_device_message(int32_t handle, uint32_t uid, int i
  * on time-out. */
 ORVEXSIM_API int orvexsim_wait_device_messages(int32_t handle, uint32_t uid, int count, int timeoutMs);
 
+/* ------------------------------------------------------------------------
+ * Answer distributions
+ * ------------------------------------------------------------------------ */
+
+/* Random answers of one question kind, drawn with weights: kind 1-7 as the
+ * question kinds of ":XP005" and of enhanced questions (1 multiple choice,
+ * 2 yes/no, 3 true/false, 4 Likert, 5 numeric, 6 text, 7 sort in order),
+ * or ORVEXSIM_DISTRIBUTION_VOTES for the keys of votes. weights lists
+ * answer=weight pairs separated by commas, e.g. "A=50,B=30,C=20" or
+ * "AC=1,B=3"; each answer is read as a chosen answer of that kind (see
+ * orvexsim_set_handset_answer; votes: 'A'-'F' or '1'-'6'). Handsets with a
+ * chosen answer keep it. NULL or "" removes the distribution. -1 when the
+ * hub is not a 2.4 GHz hub, the kind is unknown or weights is malformed
+ * (weights 1..1000000, at most 64 answers of at most 255 bytes without '='
+ * or ','). */
+#define ORVEXSIM_DISTRIBUTION_VOTES 0
+ORVEXSIM_API int orvexsim_set_answer_distribution(int32_t handle, int kind, const char *weights);
+
+/* ------------------------------------------------------------------------
+ * Scenario files
+ *
+ * A scenario file describes a classroom in readable text: its hubs, their
+ * devices, boards and names, and how the learners behave (answers and their
+ * distribution, delays, who takes part, radio faults, hub faults). The
+ * format is in sim/README.md ("Scenario files"); sim/scenarios/ holds
+ * examples. When the environment variable ORVEXSIM_SCENARIO names a file at
+ * the simulator's start (its first use in the process), that classroom
+ * replaces the default classroom; a file that does not load leaves the
+ * classroom empty and says why on standard error.
+ * ------------------------------------------------------------------------ */
+
+/* Replaces the classroom by the file's (as orvexsim_use_empty_classroom,
+ * then the file's hubs and settings, each hub with its plug-and-play
+ * notification).
+ * Returns 0, or -1 with the reason, "line N: what", copied into error (at
+ * most errorCap bytes with the NUL; error may be NULL). A file that fails
+ * leaves the classroom empty. */
+ORVEXSIM_API int orvexsim_load_scenario(const char *path, char *error, int errorCap);
+
+/* The same, from the text itself. */
+ORVEXSIM_API int orvexsim_load_scenario_text(const char *text, char *error, int errorCap);
+
+/* ------------------------------------------------------------------------
+ * Replay of a recorded trace
+ *
+ * A trace (docs/trace-format.md) holds the hubs of a recorded session and
+ * every packet from them and every write to them, with their times. In
+ * replay the simulator builds the trace's classroom (its hubs' device
+ * records; no models: the hubs say only what the trace says) and plays the
+ * events in order on its own thread:
+ *  - a packet is delivered on the delivery thread at its recorded distance
+ *    from the event before it, once the library has set the hub's packet
+ *    callback;
+ *  - a write is a synchronisation point: the replay waits until the library
+ *    has made the same write to that hub (at most the write wait, default
+ *    5000 ms, counted from the write's recorded time) before it goes on, and
+ *    times the events after it from the moment it came. Writes compare
+ *    byte for byte except the bytes the trace marks free ("~"), such as
+ *    the random entity id of a question. A library write is matched to the
+ *    earliest recorded write of its hub that it equals and that is neither
+ *    matched nor given up; a write the trace recorded as refused is
+ *    refused again (orvexWritePacket answers -1). A write the trace does
+ *    not hold is accepted and counted as unexpected; a recorded write that
+ *    does not come in time is given up, counted as missed, and the replay
+ *    goes on;
+ *  - plug and unplug events plug and unplug the hub (with a plug-and-play
+ *    notification) once the packets before them are delivered. A hub whose
+ *    first such event is a plug starts unplugged; every other hub is
+ *    present from the start.
+ * Writes to the hubs are recorded as usual (orvexsim_get_write, ...); the
+ * faults of orvexsim_set_fault do not apply to them.
+ * When the environment variable ORVEXSIM_REPLAY names a trace at the
+ * simulator's start, the simulator replays it in place of the default
+ * classroom (a trace that does not load leaves the classroom empty and
+ * says why on standard error); ORVEXSIM_REPLAY_WAIT_MS sets the write
+ * wait.
+ * ------------------------------------------------------------------------ */
+
+/* Stops a replay in progress, replaces the classroom by the trace's and
+ * starts the replay. Returns 0, or -1 with "line N: what" in error (as
+ * orvexsim_load_scenario), the classroom then unchanged. */
+ORVEXSIM_API int orvexsim_replay_start(const char *path, char *error, int errorCap);
+
+/* The longest wait for a recorded write, 1..3600000 ms; for the replay in
+ * progress and those started later. */
+ORVEXSIM_API int orvexsim_replay_set_write_wait_ms(int ms);
+
+typedef struct OrvexSimReplayStatus {
+  int active;           /* 1 from the start until every event is played and delivered */
+  int events;           /* events in the trace */
+  int played;           /* events the replay has gone past */
+  int writesMatched;    /* recorded writes the library made again */
+  int writesMissed;     /* recorded writes given up after the write wait */
+  int writesUnexpected; /* library writes that matched no recorded write */
+  int packetsDelivered; /* recorded packets handed to the library's callback */
+} OrvexSimReplayStatus;
+
+/* Fills *status (all zero when no replay was started since the reset). */
+ORVEXSIM_API int orvexsim_replay_status(OrvexSimReplayStatus *status);
+
+/* Waits until the replay has played every event and its packets have been
+ * delivered and handled: 0, or -1 on time-out, when no replay was started,
+ * or on the delivery thread. */
+ORVEXSIM_API int orvexsim_replay_wait(int timeoutMs);
+
+/* Stops the replay; the classroom stays as it is. */
+ORVEXSIM_API int orvexsim_replay_stop(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -103,6 +103,27 @@ void RfHandsets::setGenericReply(uint32_t uid, GenericReply reply, const Bytes &
 void RfHandsets::clearSettings() {
   all_ = base_;
   own_.clear();
+  distributions_.clear();
+}
+
+void RfHandsets::setDistribution(int kind, std::vector<std::pair<std::string, int>> choices) {
+  if (choices.empty())
+    distributions_.erase(kind);
+  else
+    distributions_[kind] = std::move(choices);
+}
+
+std::optional<std::string> RfHandsets::drawDistribution(int kind) {
+  auto it = distributions_.find(kind);
+  if (it == distributions_.end()) return std::nullopt;
+  int total = 0;
+  for (const auto &choice : it->second) total += choice.second;
+  int ticket = uniform(1, total);
+  for (const auto &choice : it->second) {
+    ticket -= choice.second;
+    if (ticket <= 0) return choice.first;
+  }
+  return it->second.back().first;
 }
 
 void RfHandsets::setBaseDelay(int minMs, int maxMs) {
@@ -145,6 +166,14 @@ int64_t RfHandsets::delayUs(const HandsetBehaviour &b) {
 }
 
 Bytes RfHandsets::answer(const HandsetBehaviour &b, const Question &q) {
+  if (!b.fixed) {
+    if (const std::optional<std::string> drawn = drawDistribution(q.kind)) {
+      HandsetBehaviour chosen = b;
+      chosen.fixed = true;
+      chosen.answer = *drawn;
+      return answer(chosen, q);
+    }
+  }
   switch (q.kind) {
   case kMultichoice:
   case kSortInOrder: {
@@ -198,6 +227,14 @@ Bytes RfHandsets::answer(const HandsetBehaviour &b, const Question &q) {
 
 int RfHandsets::key(const HandsetBehaviour &b, int key) {
   if (key >= 1 && key <= 6) return key;
+  if (!b.fixed) {
+    if (const std::optional<std::string> drawn = drawDistribution(0)) {
+      HandsetBehaviour chosen = b;
+      chosen.fixed = true;
+      chosen.answer = *drawn;
+      return this->key(chosen, 0);
+    }
+  }
   if (b.fixed && !b.answer.empty()) {
     const char c = b.answer[0];
     if (c >= 'A' && c <= 'F') return c - 'A' + 1;

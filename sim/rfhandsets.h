@@ -68,6 +68,9 @@ public:
   // The delay range a hub starts with (and returns to when cleared).
   void setBaseDelay(int minMs, int maxMs);
   void seed(uint32_t seed) { random_.seed(seed); }
+  // Weighted random answers of a question kind (0: the keys of votes), for
+  // handsets without a chosen answer; an empty list removes them.
+  void setDistribution(int kind, std::vector<std::pair<std::string, int>> choices);
   HandsetBehaviour behaviour(uint32_t uid) const;
 
   // Random draws.
@@ -106,12 +109,15 @@ private:
     std::optional<std::pair<GenericReply, Bytes>> genericReply;
   };
   int uniform(int low, int high);
+  // An answer drawn from the kind's distribution, if it has one.
+  std::optional<std::string> drawDistribution(int kind);
   std::string pick(const char *const *list, size_t count);
 
   HandsetBehaviour base_;
   HandsetBehaviour all_;
   std::map<uint32_t, Own> own_;
   std::vector<WaitingHandset> waiting_;
+  std::map<int, std::vector<std::pair<std::string, int>>> distributions_;
   std::mt19937 random_{1};
 };
 

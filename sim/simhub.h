@@ -43,6 +43,7 @@ struct SimHub {
   bool plugged = true;
   bool enumFails = false;
   bool prefixPackets = false;
+  bool replayed = false;  // a hub of a trace: says only what the trace says
 
   int64_t replyDelayUs = 2000;
   int64_t flashDelayUs = 150000;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "orvexsim.h"
+#include "replay.h"
 #include "rfhubmodel.h"
 #include "text.h"
 
@@ -23,6 +24,8 @@ constexpr int64_t kPnpDelayUs = 1000;
 // usable whatever the order of static construction and destruction.
 std::atomic<Simulator *> g_simulator{nullptr};
 std::mutex g_instanceMutex;
+// Set once the first simulator of the process has read the environment.
+std::atomic<bool> g_ready{false};
 
 // Stops the delivery thread and frees the classroom before the module's
 // code goes away, at dlclose() or at process exit: a host that loads and
@@ -65,13 +68,23 @@ void (*anyFunction(F f))() {
 }  // namespace
 
 Simulator &Simulator::instance() {
+  // The thread that makes the simulator sets it up from the environment
+  // (applyEnvironment) through the control interface, which comes back
+  // here; other threads wait until the set-up is done.
+  static thread_local bool settingUp = false;
   Simulator *simulator = g_simulator.load(std::memory_order_acquire);
-  if (simulator) return *simulator;
+  if (simulator && (g_ready.load(std::memory_order_acquire) || settingUp)) return *simulator;
   std::lock_guard<std::mutex> lock(g_instanceMutex);
   simulator = g_simulator.load(std::memory_order_acquire);
   if (!simulator) {
     simulator = new Simulator;
     g_simulator.store(simulator, std::memory_order_release);
+    if (!g_ready.load()) {
+      settingUp = true;
+      applyEnvironment();
+      settingUp = false;
+      g_ready.store(true, std::memory_order_release);
+    }
   }
   return *simulator;
 }
@@ -106,6 +119,7 @@ int Simulator::setCallback(int32_t handle, OrvexPacketCallback callback, void *c
   HandleState &state = handles_[handle];
   state.callback = callback;
   state.context = context;
+  cvChange_.notify_all();  // a replay may wait for it
   return 0;
 }
 
@@ -150,14 +164,23 @@ int Simulator::writePacket(int32_t handle, const uint8_t *data, int32_t length) 
   std::lock_guard<std::mutex> lock(mu_);
   ensureConfiguredLocked();
   SimHub *hub = findLocked(handle);
-  if (!hub || !hub->plugged || length < 0 || (length > 0 && !data)) return -1;
+  if (!hub || length < 0 || (length > 0 && !data)) return -1;
+  Bytes bytes;
+  if (length > 0) bytes.assign(data, data + length);
+  if (hub->replayed) {
+    // The trace answers, not a model; a write made while the hub is
+    // unplugged still meets its recorded (refused) twin.
+    const bool accepted = replayWriteLocked(*hub, bytes) && hub->plugged;
+    if (accepted) hub->writes.push_back(std::move(bytes));
+    cvChange_.notify_all();
+    return accepted ? 0 : -1;
+  }
+  if (!hub->plugged) return -1;
   Faults &faults = hub->faults;
   if (faults.refuseWrites != 0) {
     if (faults.refuseWrites > 0) --faults.refuseWrites;
     return -1;
   }
-  Bytes bytes;
-  if (length > 0) bytes.assign(data, data + length);
   hub->writes.push_back(bytes);
   cvChange_.notify_all();
 
@@ -326,6 +349,7 @@ void Simulator::purgeHubEventsLocked(int32_t handle) {
   for (auto it = queue_.begin(); it != queue_.end();) {
     if (it->second.kind != Event::Pnp && it->second.handle == handle) {
       if (it->second.countable) --countable_;
+      if (it->second.replay) replayPacketDoneLocked(false);
       it = queue_.erase(it);
     } else {
       ++it;
@@ -463,9 +487,11 @@ void Simulator::run() {
     queue_.erase(it);
     if (event.countable) --countable_;
     switch (event.kind) {
-    case Event::Packet:
-      deliverLocked(lock, event.handle, std::move(event.bytes));
+    case Event::Packet: {
+      const bool delivered = deliverLocked(lock, event.handle, std::move(event.bytes));
+      if (event.replay) replayPacketDoneLocked(delivered);
       break;
+    }
     case Event::PenTick:
       penTickLocked(lock, event, due);
       break;
@@ -489,11 +515,11 @@ void Simulator::run() {
   }
 }
 
-void Simulator::deliverLocked(std::unique_lock<std::mutex> &lock, int32_t handle, Bytes bytes) {
+bool Simulator::deliverLocked(std::unique_lock<std::mutex> &lock, int32_t handle, Bytes bytes) {
   SimHub *hub = findLocked(handle);
-  if (!hub || !hub->plugged) return;
+  if (!hub || !hub->plugged) return false;
   auto it = handles_.find(handle);
-  if (it == handles_.end() || !it->second.callback) return;
+  if (it == handles_.end() || !it->second.callback) return false;
   if (hub->prefixPackets) {
     Bytes framed{static_cast<uint8_t>(std::min<size_t>(bytes.size() + 3, 0xFF)), 0x41, 0x00};
     framed.insert(framed.end(), bytes.begin(), bytes.end());
@@ -507,6 +533,7 @@ void Simulator::deliverLocked(std::unique_lock<std::mutex> &lock, int32_t handle
   callback(handle, bytes.data(), static_cast<uint32_t>(bytes.size()), context);
   lock.lock();
   inFlight_ = InFlight{};
+  return true;
 }
 
 void Simulator::penTickLocked(std::unique_lock<std::mutex> &lock, const Event &event, Clock::time_point due) {
@@ -550,6 +577,7 @@ void Simulator::stopThreadLocked(std::unique_lock<std::mutex> &lock) {
 void Simulator::shutdown() {
   std::unique_lock<std::mutex> lock(mu_);
   shutdown_ = true;
+  stopReplayLocked(lock);
   if (!thread_.joinable()) return;
   if (onDeliveryThread()) {  // the process exits from inside a callback
     cvWork_.notify_all();
@@ -562,6 +590,9 @@ void Simulator::shutdown() {
 int Simulator::reset() {
   std::unique_lock<std::mutex> lock(mu_);
   if (onDeliveryThread()) return -1;
+  stopReplayLocked(lock);
+  replay_.reset();
+  replayWriteWaitMs_ = 5000;
   stopThreadLocked(lock);
   queue_.clear();
   countable_ = 0;

@@ -22,19 +22,27 @@
 
 #include <orvexsystem/orvexboardex.h>
 
+#include "orvexsim.h"
 #include "simhub.h"
 #include "simtypes.h"
+#include "tracefile.h"
 
 namespace orvexsim {
 
 class LegacyHubModel;
 class RfHubModel;
+struct ReplayState;
+
+// Sets the classroom up as ORVEXSIM_REPLAY or ORVEXSIM_SCENARIO say, if
+// they are set (filecontrol.cpp).
+void applyEnvironment();
 
 class Simulator {
 public:
   // The one simulator of the process, made on first use and freed when the
   // module is unloaded or the process exits (its thread stopped first).
   static Simulator &instance();
+  ~Simulator();  // replay.cpp, where the replay's state is complete
   // Stops the delivery thread for good; false when the caller is that
   // thread, which then still needs the simulator.
   bool shutdownForUnload();
@@ -153,6 +161,15 @@ public:
   // Sets the handset delay range of every hub and of hubs added later.
   int setAllHandsetDelays(int minMs, int maxMs);
 
+  // --- replay of a trace (replay.cpp) ------------------------------------
+  // Stops a replay in progress, builds the trace's classroom and starts
+  // playing it on the replay thread.
+  int startReplay(TraceData trace);
+  int stopReplay();
+  int setReplayWriteWait(int ms);
+  int replayStatus(OrvexSimReplayStatus *status);
+  int replayWait(int timeoutMs);
+
   // Stops the delivery thread for good (module unload, process exit).
   void shutdown();
 
@@ -167,6 +184,7 @@ private:
     Bytes bytes;
     uint64_t generation = 0;  // pen ticks; the model's id of a device event
     bool countable = true;    // counts towards "not idle"
+    bool replay = false;      // a packet of the trace being replayed
   };
   using EventKey = std::pair<Clock::time_point, uint64_t>;
 
@@ -214,10 +232,19 @@ private:
   void schedulePnpLocked();
 
   void run();
-  void deliverLocked(std::unique_lock<std::mutex> &lock, int32_t handle, Bytes bytes);
+  // False when nobody was there to take the packet.
+  bool deliverLocked(std::unique_lock<std::mutex> &lock, int32_t handle, Bytes bytes);
   void penTickLocked(std::unique_lock<std::mutex> &lock, const Event &event, Clock::time_point due);
   bool onDeliveryThread() const { return std::this_thread::get_id() == deliveryId_; }
   void stopThreadLocked(std::unique_lock<std::mutex> &lock);
+
+  // Replay: the library wrote bytes to a hub of the trace; answers whether
+  // the write is accepted.
+  bool replayWriteLocked(SimHub &hub, const Bytes &bytes);
+  // A replayed packet left the queue (delivered or dropped).
+  void replayPacketDoneLocked(bool delivered);
+  void replayRun();
+  void stopReplayLocked(std::unique_lock<std::mutex> &lock);
 
   mutable std::mutex mu_;
   std::condition_variable cvWork_;    // wakes the delivery thread
@@ -250,6 +277,11 @@ private:
   std::thread::id deliveryId_{};
   bool stopping_ = false;
   bool shutdown_ = false;
+
+  // replay
+  std::unique_ptr<ReplayState> replay_;
+  std::thread replayThread_;
+  int replayWriteWaitMs_ = 5000;
 };
 
 }  // namespace orvexsim

@@ -77,6 +77,56 @@ public:
 
     typedef void (*HubConnectedCallback)(Hub *hub, bool connected, void *context);
 
+    // The tap: a view of all traffic between the library and the driver,
+    // for tools that record a session (see docs/trace-format.md), monitor a
+    // hub's protocol or diagnose a classroom. It is an addition of this
+    // library; nothing in the library depends on it.
+    enum TapEventKind {
+        // A packet exactly as the driver delivered it (a driver's three-byte
+        // prefix included), before the library looks at it, also when no
+        // hub has its handle.
+        Tap_Packet = 0,
+        // A command the library wrote to a hub, and whether the driver
+        // accepted it (a refused write is reported too).
+        Tap_Write = 1,
+        // Discovery read this hub's device record and took the hub in: a
+        // hub seen for the first time, or one back after it had gone.
+        Tap_HubReported = 2,
+        // The driver no longer reports the hub.
+        Tap_HubGone = 3
+    };
+    struct TapEvent
+    {
+        TapEventKind kind = Tap_Packet;
+        HubHandle_t handle = 0;
+        // tapClockNs() when it happened; for a write, when it was handed to
+        // the driver. Order events by this time: a reply that the driver
+        // delivers while its command is still in the driver reaches the tap
+        // before the command's own report does, with a later time.
+        qint64 timeNs = 0;
+        // Tap_Packet, Tap_Write: the bytes, valid only during the call.
+        const quint8 *data = nullptr;
+        quint32 length = 0;
+        // Tap_Write: the driver accepted the write. Always true for packets.
+        bool accepted = true;
+        // Tap_HubReported: found by the discovery inside initialise(), so
+        // present from the start; false for a hub that arrived (or came
+        // back) later, after a plug-and-play notification.
+        bool atStart = false;
+        // Tap_HubReported: the driver's record, valid only during the call.
+        const DriverDeviceInfo *record = nullptr;
+    };
+    // Runs on the thread where the event happens: Tap_Packet on the
+    // driver's delivery thread (inside its packet callback, so waiting hub
+    // operations fail there as in any packet report); Tap_Write on the
+    // thread that wrote (a host thread, the event thread, or the delivery
+    // thread for a command sent while a packet is handled); Tap_HubReported
+    // and Tap_HubGone on the thread running discovery (the caller of
+    // initialise(), later the event thread). A tap must return quickly and
+    // must not wait for other threads: the packet path waits for it. It may
+    // call setTapCallback().
+    typedef void (*TapCallback)(const TapEvent &event, void *context);
+
     static OrvexSystem &instance();
     // 1.27.0 packed as major << 16 | minor << 8 | patch.
     static int getLibraryVersion();
@@ -97,6 +147,21 @@ public:
 
     // Writes one command to the hub; no reply is awaited.
     bool sendCommand(Hub *hub, const QByteArray &command);
+
+    // Sets the tap (null clears it); may be called at any time, before
+    // initialise() too, from any thread. When it returns, the tap it
+    // replaced is neither running on another thread nor called again (a
+    // call running on the calling thread itself, when a tap replaces
+    // itself, is not waited for). Unset, the tap costs the packet path one
+    // atomic load.
+    void setTapCallback(TapCallback callback, void *context);
+    // The clock of TapEvent::timeNs: a monotonic clock in nanoseconds.
+    static qint64 tapClockNs();
+    // The driver's device records of the hubs that discovery took in and
+    // that are connected now, in handle order: what a recorder started
+    // after initialise() writes as the hubs present. False (and nothing)
+    // when the system is not initialised.
+    bool getDriverRecords(QList<DriverDeviceInfo> &records) const;
 
     // Driver pass-through settings. Without a loaded driver they do nothing
     // and answer the driver's documented defaults.

@@ -68,6 +68,9 @@ void OrvexSystem::updateHubs()
     }
     QSet<HubHandle_t> leftover(known.keyBegin(), known.keyEnd());
     const int count = wrapper->getDeviceCount();
+    // The pass inside initialise() runs on the host's thread, later ones on
+    // the event thread.
+    const bool atStart = !ThreadContext::onEventThread();
 
     // Hubs reported again.
     for (int index = 0; index < count; ++index) {
@@ -75,6 +78,12 @@ void OrvexSystem::updateHubs()
         if (!readRecord(*wrapper, index, record) || !known.contains(record.handle))
             continue;
         Hub *hub = known.value(record.handle);
+        {
+            std::lock_guard<std::mutex> lock(d->tableMutex);
+            d->driverRecords.insert(record.handle, record);
+        }
+        if (!hub->isConnected() && d->tap.isSet())
+            d->tapHub(Tap_HubReported, record, atStart);
         wrapper->setCallback(record.handle, &OrvexSystem::processPacketCallback, this);
         leftover.remove(record.handle);
         if (hub->isConnected())
@@ -114,10 +123,16 @@ void OrvexSystem::updateHubs()
     for (HubHandle_t handle : std::as_const(vanished)) {
         Hub *hub = known.value(handle);
         wrapper->clearCallback(handle, &OrvexSystem::processPacketCallback, this);
+        if (hub->isConnected() && d->tap.isSet()) {
+            DriverDeviceInfo gone = DriverDeviceInfo::empty();
+            gone.handle = handle;
+            d->tapHub(Tap_HubGone, gone, false);
+        }
         bool wasOrvex;
         bool wasLegacy;
         {
             std::lock_guard<std::mutex> lock(d->tableMutex);
+            d->driverRecords.remove(handle);
             wasOrvex = d->orvexHubInfo.remove(handle) > 0;
             wasLegacy = d->legacyHubInfo.remove(handle) > 0;
         }
@@ -141,6 +156,8 @@ void OrvexSystem::updateHubs()
             if (d->hubs.contains(record.handle))
                 continue;
         }
+        if (d->tap.isSet() && (record.isLegacyKind() || record.isTwoPointFourGHzKind()))
+            d->tapHub(Tap_HubReported, record, atStart);
         Hub *hub = createHub(record);
         if (!hub)
             continue;
@@ -154,6 +171,7 @@ void OrvexSystem::updateHubs()
         {
             std::lock_guard<std::mutex> lock(d->tableMutex);
             d->insertHubLocked(record.handle, hub);
+            d->driverRecords.insert(record.handle, record);
             const HubDisplayInfo info{
                 QString(), record.uid(),
                 record.kind == DriverDeviceInfo::Kind_VirtualTwoPointFourGHzHub};
@@ -216,16 +234,6 @@ Hub *OrvexSystem::findHub(HubHandle_t handle, bool orvexMap) const
     return d->hubs.value(handle, nullptr);
 }
 
-namespace {
-
-void appendDisplayInfo(const QList<Device *> &devices, QList<DeviceDisplayInfo> &list)
-{
-    for (const Device *device : devices)
-        list.append(DeviceDisplayInfo(device->name(), device->uid(), device->subType()));
-}
-
-} // namespace
-
 bool OrvexSystem::orvexDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
                                        Device::Type type) const
 {
@@ -241,14 +249,10 @@ bool OrvexSystem::legacyDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayI
                                         Device::Type type) const
 {
     list.clear();
+    // The hub copies what the list shows under the lists' lock: registration
+    // replies may be adding to them on the packet thread meanwhile.
     auto *hub = dynamic_cast<LegacyHub *>(findHub(handle, false));
-    if (!hub)
-        return false;
-    QList<Device *> devices;
-    if (!hub->getDeviceList(type, &devices))
-        return false;
-    appendDisplayInfo(devices, list);
-    return true;
+    return hub && hub->getDeviceDisplayInfoList(type, &list);
 }
 
 bool OrvexSystem::getOrvexExpressionDisplayInfoList(HubHandle_t handle,

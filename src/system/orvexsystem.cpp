@@ -127,6 +127,7 @@ QMap<HubHandle_t, Hub *> OrvexSystemPrivate::closeCallbackGate()
     m_packetTable.store(nullptr);
     QMap<HubHandle_t, Hub *> held;
     held.swap(hubs);
+    driverRecords.clear();
     return held;
 }
 

@@ -5,6 +5,7 @@
 #include <orvexsystem/system.h>
 
 #include "hub/callbackslot.h"
+#include "system/tapslot.h"
 
 #include <QtCore/QMap>
 #include <QtCore/QSet>
@@ -55,6 +56,15 @@ public:
 
     CallbackSlot<OrvexSystem::HubConnectedCallback> hubConnectedCallback;
 
+    // --- tap ----------------------------------------------------------------
+    TapSlot tap;
+    // Reports a packet or a write to the tap (once isSet() said it is set);
+    // kept out of line, off the packet path's own code.
+    void tapTraffic(OrvexSystem::TapEventKind kind, HubHandle_t handle, qint64 timeNs,
+                    const uint8_t *data, uint32_t length, bool accepted);
+    // Reports a hub taken in or gone, on the discovery thread.
+    void tapHub(OrvexSystem::TapEventKind kind, const DriverDeviceInfo &record, bool atStart);
+
     // --- hubs ---------------------------------------------------------------
     // Every hub object that exists, in the table or still being set up, so
     // that shutdown() can end the exchanges of all of them.
@@ -70,6 +80,8 @@ public:
     QMap<HubHandle_t, Hub *> hubs;
     QMap<int, HubDisplayInfo> orvexHubInfo;
     QMap<int, HubDisplayInfo> legacyHubInfo;
+    // The device record of every connected hub, as discovery last read it.
+    QMap<HubHandle_t, DriverDeviceInfo> driverRecords;
     // Adds a hub to the table and publishes the packet path's view of it.
     void insertHubLocked(HubHandle_t handle, Hub *hub);
 

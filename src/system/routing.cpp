@@ -17,6 +17,11 @@ void OrvexSystem::processPacketCallback(int32_t handle, const uint8_t *data, uin
     if (length > OrvexSystemPrivate::MaximumPacketLength)
         return;
     OrvexSystemPrivate &d = *static_cast<OrvexSystem *>(context)->d;
+    // The tap sees the packet first, exactly as delivered.
+    if (d.tap.isSet()) {
+        ThreadContext::DriverCallback mark;
+        d.tapTraffic(Tap_Packet, handle, tapClockNs(), data, length, true);
+    }
     Hub *hub = d.enterPacketCallback(handle);
     if (!hub)
         return;
@@ -56,9 +61,13 @@ bool OrvexSystem::sendCommand(Hub *hub, const QByteArray &command)
     }
     if (!hub)
         return false;
-    if (wrapper->writePacket(hub->handle(), reinterpret_cast<const uint8_t *>(command.constData()),
-                             int32_t(command.size()))
-        == -1) {
+    const bool tapped = d->tap.isSet();
+    const qint64 began = tapped ? tapClockNs() : 0;
+    const auto *bytes = reinterpret_cast<const uint8_t *>(command.constData());
+    const bool accepted = wrapper->writePacket(hub->handle(), bytes, int32_t(command.size())) != -1;
+    if (tapped)
+        d->tapTraffic(Tap_Write, hub->handle(), began, bytes, uint32_t(command.size()), accepted);
+    if (!accepted) {
         recordError(Error_BadPacketWrite);
         return false;
     }
