@@ -3,6 +3,8 @@
 // switch to the error implementations when a hub vanishes or the system
 // shuts down.
 
+#include "sessions/sessionfacades.h"
+#include "sessions/sessionimplslot.h"
 #include "support/wait.h"
 
 #include <orvexsim.h>
@@ -194,6 +196,30 @@ TEST(Facades, MetaObjectsCarryTheSignalSignaturesHostsConnectTo)
     const int slot = legacy.indexOfSlot("voteTestReceived(Orvexsystem::Hub*,quint32,int,int)");
     ASSERT_GE(slot, 0);
     EXPECT_EQ(legacy.method(slot).access(), QMetaMethod::Private);
+}
+
+TEST(Facades, AReplacedImplementationLivesUntilTheOperationInsideItEnds)
+{
+    struct Impl
+    {
+        explicit Impl(std::atomic<int> *freed) : freed(freed) {}
+        ~Impl() { ++*freed; }
+        std::atomic<int> *freed;
+    };
+    std::atomic<int> freed{0};
+    SessionImplSlot<Impl> slot;
+    slot.exchange(std::make_shared<Impl>(&freed));
+    {
+        // An operation is inside the first implementation while a swap
+        // replaces it: the swap neither frees it nor waits.
+        SessionLease<Impl> inside(&slot);
+        EXPECT_TRUE(SessionFacades::inFacadeCall());
+        slot.exchange(std::make_shared<Impl>(&freed)).reset();
+        EXPECT_EQ(freed.load(), 0);
+        EXPECT_EQ(inside->freed, &freed);
+    }
+    EXPECT_EQ(freed.load(), 1);
+    EXPECT_FALSE(SessionFacades::inFacadeCall());
 }
 
 TEST_F(SimFacades, RegistrationFacadeForwardsEveryOperation)
