@@ -29,10 +29,10 @@ class SessionImplSlot;
 //
 // Threads: operations run on the calling thread (any host thread) and wait
 // there for the hub's replies; they fail on the driver's thread like every
-// waiting hub operation. The object belongs to the thread that started it
-// (the host's initialise() thread when started from a library thread); the
-// registration reports arrive on the driver's thread and are emitted as this
-// object's signals in its own thread, through that thread's Qt event loop.
+// waiting hub operation. The object belongs to the thread that called
+// OrvexSystem::initialise(), as the hubs do; the registration reports
+// arrive on the driver's thread and are emitted as this object's signals in
+// that thread, through its Qt event loop.
 class ORVEXSYSTEM_EXPORT OrvexhubRegistrationSession : public QObject
 {
     Q_OBJECT

@@ -6,7 +6,6 @@
 #include "sessions/legacyhubsessionimpl.h"
 #include "sessions/orvexhubsessionimpl.h"
 #include "sessions/sessionimplslot.h"
-#include "system/threadcontext.h"
 
 #include <QtCore/QThread>
 
@@ -18,8 +17,7 @@ namespace Orvexsystem {
 namespace {
 
 // What differs between the kinds: the implementation family, the hub kind,
-// the relays from the hub's signals to the façade's, and what the stop ends
-// on the hub.
+// and what the stop ends on the hub.
 template <class Facade>
 struct Kind;
 
@@ -32,20 +30,6 @@ struct Kind<OrvexhubRegistrationSession>
     using Error = OrvexhubRegSessionErrorImpl;
     using HubType = TwoPointFourGHzHub;
 
-    static bool connect(HubType *hub, F *f)
-    {
-        return QObject::connect(hub, &HubType::expressionDeviceRegistered, f,
-                                &F::expressionDeviceRegistered)
-            && QObject::connect(hub, &HubType::voteDeviceRegistered, f, &F::voteDeviceRegistered)
-            && QObject::connect(hub, &HubType::slateDeviceRegistered, f, &F::slateDeviceRegistered);
-    }
-    static void disconnect(HubType *hub, F *f)
-    {
-        QObject::disconnect(hub, &HubType::expressionDeviceRegistered, f,
-                            &F::expressionDeviceRegistered);
-        QObject::disconnect(hub, &HubType::voteDeviceRegistered, f, &F::voteDeviceRegistered);
-        QObject::disconnect(hub, &HubType::slateDeviceRegistered, f, &F::slateDeviceRegistered);
-    }
     static void endOnHub(HubType *hub) { hub->stopSession(); }
     static void detach(Impl &) {}
 };
@@ -59,15 +43,6 @@ struct Kind<OrvexhubExpressionNamingSession>
     using Error = OrvexhubExpressionNamingSessionErrorImpl;
     using HubType = TwoPointFourGHzHub;
 
-    static bool connect(HubType *hub, F *f)
-    {
-        return bool(QObject::connect(hub, &HubType::expressionDeviceNamed, f,
-                                     &F::expressionDeviceNamed));
-    }
-    static void disconnect(HubType *hub, F *f)
-    {
-        QObject::disconnect(hub, &HubType::expressionDeviceNamed, f, &F::expressionDeviceNamed);
-    }
     static void endOnHub(HubType *hub) { hub->stopExpressionNamingSession(); }
     static void detach(Impl &impl) { impl.detachFromHub(); }
 };
@@ -81,14 +56,6 @@ struct Kind<OrvexhubVoteNamingSession>
     using Error = OrvexhubOrvexvoteNamingSessionErrorImpl;
     using HubType = TwoPointFourGHzHub;
 
-    static bool connect(HubType *hub, F *f)
-    {
-        return bool(QObject::connect(hub, &HubType::voteDeviceNamed, f, &F::orvexvoteDeviceNamed));
-    }
-    static void disconnect(HubType *hub, F *f)
-    {
-        QObject::disconnect(hub, &HubType::voteDeviceNamed, f, &F::orvexvoteDeviceNamed);
-    }
     static void endOnHub(HubType *hub) { hub->stopOrvexvoteNamingSession(); }
     static void detach(Impl &impl) { impl.detachFromHub(); }
 };
@@ -102,14 +69,6 @@ struct Kind<OrvexhubSlateNamingSession>
     using Error = OrvexhubSlateNamingSessionErrorImpl;
     using HubType = TwoPointFourGHzHub;
 
-    static bool connect(HubType *hub, F *f)
-    {
-        return bool(QObject::connect(hub, &HubType::slateDeviceNamed, f, &F::slateDeviceNamed));
-    }
-    static void disconnect(HubType *hub, F *f)
-    {
-        QObject::disconnect(hub, &HubType::slateDeviceNamed, f, &F::slateDeviceNamed);
-    }
     static void endOnHub(HubType *hub) { hub->stopSlateNamingSession(); }
     static void detach(Impl &) {}
 };
@@ -123,28 +82,6 @@ struct Kind<LegacyhubRegistrationSession>
     using Error = LegacyhubRegSessionErrorImpl;
     using HubType = LegacyHub;
 
-    static bool connect(HubType *hub, F *f)
-    {
-        const bool relays =
-            QObject::connect(hub, &HubType::voteDeviceRegistered, f, &F::voteDeviceRegistered)
-            && QObject::connect(hub, &HubType::generatePinforSlateRegistration, f,
-                                &F::generatePinforSlateRegistration)
-            && QObject::connect(hub, &HubType::slateDeviceRegistered, f, &F::slateDeviceRegistered);
-        // The vote test's relay (the façade's private slot) is not needed for
-        // the registration: its result does not count.
-        QObject::connect(hub, SIGNAL(voteReceived(Orvexsystem::Hub *, quint32, int, int)), f,
-                         SLOT(voteTestReceived(Orvexsystem::Hub *, quint32, int, int)));
-        return relays;
-    }
-    static void disconnect(HubType *hub, F *f)
-    {
-        QObject::disconnect(hub, &HubType::voteDeviceRegistered, f, &F::voteDeviceRegistered);
-        QObject::disconnect(hub, &HubType::generatePinforSlateRegistration, f,
-                            &F::generatePinforSlateRegistration);
-        QObject::disconnect(hub, &HubType::slateDeviceRegistered, f, &F::slateDeviceRegistered);
-        QObject::disconnect(hub, SIGNAL(voteReceived(Orvexsystem::Hub *, quint32, int, int)), f,
-                            SLOT(voteTestReceived(Orvexsystem::Hub *, quint32, int, int)));
-    }
     // The legacy registration sessions are the host's to end.
     static void endOnHub(HubType *) {}
     static void detach(Impl &) {}
@@ -161,19 +98,17 @@ struct Entry
     typename K::HubType *hub = nullptr;
 };
 
-// A façade belongs to one thread, where its queued relays are delivered:
-// deleted there at once, from elsewhere through that thread's event loop,
-// cut off from its receivers first.
-void destroyFacade(QObject *facade)
+// A façade or a relay belongs to the host's thread, where the relays run:
+// deleted there at once, from elsewhere through that thread's event loop.
+// (No report reaches a façade once its record is gone.)
+void destroyInItsThread(QObject *object)
 {
-    if (!facade)
+    if (!object)
         return;
-    if (facade->thread() == QThread::currentThread()) {
-        delete facade;
-        return;
-    }
-    facade->disconnect();
-    facade->deleteLater();
+    if (object->thread() == QThread::currentThread())
+        delete object;
+    else
+        object->deleteLater();
 }
 
 } // namespace
@@ -247,23 +182,130 @@ const Facade *SessionFacades::start(const std::function<Hub *()> &findHub, QThre
     if (!m_bOpen || e.facade)
         return nullptr;
     auto *hub = dynamic_cast<typename K::HubType *>(findHub());
-    if (!hub)
+    if (!hub || !relayReportsOf(hub, home))
         return nullptr;
 
     auto *facade = new Facade(&e.slot);
-    // Created for a host on a library thread, which runs no Qt event loop:
-    // it joins the host's thread, as the hubs do.
-    if (home && (ThreadContext::onEventThread() || ThreadContext::inDriverCallback()))
+    // The façade joins the host's thread, as the hubs and relays do: its
+    // signals are emitted there.
+    if (home && facade->thread() != home)
         facade->moveToThread(home);
     e.slot.exchange(makeNormal<typename K::Impl, typename K::Normal>(hub));
-    if (!K::connect(hub, facade)) {
-        delete facade;
-        e.slot.exchange(std::make_shared<typename K::Error>());
-        return nullptr;
-    }
     e.facade = facade;
     e.hub = hub;
     return facade;
+}
+
+// The relays: one object per hub, in the host's thread, connected once to
+// the hub's registration, naming and vote signals and kept until shutdown.
+// A report reaches the façade of its kind whose record names the hub; a
+// stop or a switch only changes the record. Connections from the hub are
+// thus never removed while the driver's thread may be emitting through them.
+template <class HubType>
+bool SessionFacades::relayReportsOf(HubType *hub, QThread *home)
+{
+    if (m_relays.count(hub))
+        return true;
+    auto relay = std::make_unique<QObject>();
+    if (home)
+        relay->moveToThread(home);
+    if (!connectRelays(hub, relay.get()))
+        return false;
+    m_relays.emplace(hub, relay.release());
+    return true;
+}
+
+template <class Facade, class Emit>
+void SessionFacades::deliver(Hub *hub, Emit emitOn)
+{
+    Facade *facade = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        Entry<Facade> &e = entry<Facade>();
+        if (e.hub && e.hub == hub)
+            facade = e.facade;
+    }
+    // Runs in the façade's thread, the only one that deletes it at once.
+    if (facade)
+        emitOn(facade);
+}
+
+bool SessionFacades::connectRelays(TwoPointFourGHzHub *hub, QObject *relay)
+{
+    using H = TwoPointFourGHzHub;
+    using Reg = OrvexhubRegistrationSession;
+    return QObject::connect(hub, &H::expressionDeviceRegistered, relay,
+                            [this, hub](QString name, quint32 uid, Device::SubType subType) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    Q_EMIT f->expressionDeviceRegistered(name, uid, subType);
+                                });
+                            })
+        && QObject::connect(hub, &H::voteDeviceRegistered, relay,
+                            [this, hub](QString name, quint32 uid) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    Q_EMIT f->voteDeviceRegistered(name, uid);
+                                });
+                            })
+        && QObject::connect(hub, &H::slateDeviceRegistered, relay,
+                            [this, hub](QString name, quint32 uid) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    Q_EMIT f->slateDeviceRegistered(name, uid);
+                                });
+                            })
+        && QObject::connect(hub, &H::expressionDeviceNamed, relay,
+                            [this, hub](QString name, quint32 uid) {
+                                deliver<OrvexhubExpressionNamingSession>(
+                                    hub, [&](OrvexhubExpressionNamingSession *f) {
+                                        Q_EMIT f->expressionDeviceNamed(name, uid);
+                                    });
+                            })
+        && QObject::connect(hub, &H::voteDeviceNamed, relay,
+                            [this, hub](QString name, quint32 uid) {
+                                deliver<OrvexhubVoteNamingSession>(
+                                    hub, [&](OrvexhubVoteNamingSession *f) {
+                                        Q_EMIT f->orvexvoteDeviceNamed(name, uid);
+                                    });
+                            })
+        && QObject::connect(hub, &H::slateDeviceNamed, relay,
+                            [this, hub](QString name, quint32 uid) {
+                                deliver<OrvexhubSlateNamingSession>(
+                                    hub, [&](OrvexhubSlateNamingSession *f) {
+                                        Q_EMIT f->slateDeviceNamed(name, uid);
+                                    });
+                            });
+}
+
+bool SessionFacades::connectRelays(LegacyHub *hub, QObject *relay)
+{
+    using H = LegacyHub;
+    using Reg = LegacyhubRegistrationSession;
+    return QObject::connect(hub, &H::voteDeviceRegistered, relay,
+                            [this, hub](quint32 uid, bool batteryIsLow, int deviceVersion) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    Q_EMIT f->voteDeviceRegistered(uid, batteryIsLow,
+                                                                   deviceVersion);
+                                });
+                            })
+        && QObject::connect(hub, &H::generatePinforSlateRegistration, relay,
+                            [this, hub](quint8 id) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    Q_EMIT f->generatePinforSlateRegistration(id);
+                                });
+                            })
+        && QObject::connect(hub, &H::slateDeviceRegistered, relay,
+                            [this, hub](quint8 id) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    Q_EMIT f->slateDeviceRegistered(id);
+                                });
+                            })
+        // The vote test: every vote the hub signals, through the façade's
+        // own slot.
+        && QObject::connect(hub, &Hub::voteReceived, relay,
+                            [this, hub](Hub *sender, quint32 uid, int answer, int batterylow) {
+                                deliver<Reg>(hub, [&](Reg *f) {
+                                    f->voteTestReceived(sender, uid, answer, batterylow);
+                                });
+                            });
 }
 
 template <class Facade>
@@ -280,8 +322,6 @@ void SessionFacades::stop()
             return;
         facade = e.facade;
         hub = e.hub;
-        if (hub)
-            K::disconnect(hub, facade);
         old = e.slot.exchange(std::make_shared<typename K::Error>());
         e.facade = nullptr;
         e.hub = nullptr;
@@ -293,7 +333,7 @@ void SessionFacades::stop()
         K::endOnHub(hub);
     }
     old.reset();
-    destroyFacade(facade);
+    destroyInItsThread(facade);
 }
 
 std::vector<std::function<void()>> SessionFacades::switchLocked(Hub *hub, bool all)
@@ -304,7 +344,6 @@ std::vector<std::function<void()>> SessionFacades::switchLocked(Hub *hub, bool a
         if (!e.hub || !(all || e.hub == hub))
             return;
         // The hub object stays; its reports no longer reach the façade.
-        K::disconnect(e.hub, e.facade);
         e.hub = nullptr;
         std::shared_ptr<typename K::Impl> old =
             e.slot.exchange(std::make_shared<typename K::Error>());
@@ -331,6 +370,11 @@ void SessionFacades::close()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bOpen = false;
         withdrawals = switchLocked(nullptr, true);
+        // No driver callback runs any more: the relays' connections go
+        // before their hubs do.
+        for (auto &relay : m_relays)
+            destroyInItsThread(relay.second);
+        m_relays.clear();
     }
     for (const auto &withdraw : withdrawals)
         withdraw();

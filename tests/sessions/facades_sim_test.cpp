@@ -461,9 +461,17 @@ TEST_F(SimFacades, FacadesOfAVanishedHubAnswerFailureUntilStopped)
     unsigned char channel = 0;
     EXPECT_FALSE(legacy->getVoteChannel(channel));
 
-    // The same kind starts again only once the host has stopped the old one.
+    // The same kind starts again only once the host has stopped the old one,
+    // and the reports of the hub, back again, do not reach the old one.
     plug(Rf);
     plug(Legacy);
+    auto oldReports = record(reg, &OrvexhubRegistrationSession::voteDeviceRegistered);
+    auto hubReports = record(rf, &TwoPointFourGHzHub::voteDeviceRegistered);
+    ASSERT_TRUE(rf->startVoteRegistrationSession(0, 0, 0, ABC));
+    ASSERT_GE(orvexsim_register_waiting(Rf, 0x06A10021), 0);
+    ASSERT_TRUE(waitFor([&] { return hubReports->size() == 1; }));
+    EXPECT_TRUE(oldReports->isEmpty());
+    ASSERT_TRUE(rf->stopVoteRegistrationSession());
     EXPECT_EQ(system.startOrvexhubRegistrationSession(Rf), nullptr);
     EXPECT_EQ(system.startLegacyhubRegistrationSession(Legacy), nullptr);
     system.stopOrvexhubRegistrationSession();
