@@ -51,14 +51,37 @@ QList<QByteArray> sent(int handle)
 
 QByteArray cmd(const char *text) { return QByteArray(text) + '\r'; }
 
-// The arguments of every emission of the signal, recorded in this thread
-// (queued there when the signal comes from another thread).
-template <class Sender, class... Args>
-std::shared_ptr<QList<QVariantList>> record(const Sender *sender, void (Sender::*signal)(Args...))
+// The arguments of every emission of a signal, recorded on the emitting
+// thread (a hub's: the driver's; a façade's: this one).
+struct Recorded
 {
-    auto calls = std::make_shared<QList<QVariantList>>();
-    QObject::connect(sender, signal, sender,
-                     [calls](Args... args) { calls->append({QVariant::fromValue(args)...}); });
+    std::mutex mu;
+    QList<QVariantList> calls;
+    void add(const QVariantList &call)
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        calls.append(call);
+    }
+    int size()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return int(calls.size());
+    }
+    bool isEmpty() { return size() == 0; }
+    QVariantList operator[](int i)
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return calls.value(i);
+    }
+};
+
+template <class Sender, class... Args>
+std::shared_ptr<Recorded> record(const Sender *sender, void (Sender::*signal)(Args...))
+{
+    auto calls = std::make_shared<Recorded>();
+    QObject::connect(
+        sender, signal, sender, [calls](Args... args) { calls->add({QVariant::fromValue(args)...}); },
+        Qt::DirectConnection);
     return calls;
 }
 
@@ -470,6 +493,7 @@ TEST_F(SimFacades, FacadesOfAVanishedHubAnswerFailureUntilStopped)
     ASSERT_TRUE(rf->startVoteRegistrationSession(0, 0, 0, ABC));
     ASSERT_GE(orvexsim_register_waiting(Rf, 0x06A10021), 0);
     ASSERT_TRUE(waitFor([&] { return hubReports->size() == 1; }));
+    spinEvents(100);
     EXPECT_TRUE(oldReports->isEmpty());
     ASSERT_TRUE(rf->stopVoteRegistrationSession());
     EXPECT_EQ(system.startOrvexhubRegistrationSession(Rf), nullptr);
