@@ -155,7 +155,7 @@ TEST_F(EnhancedOnSim, ASelfPacedSetRunsOnEveryHandsetWhileAHostThreadSendsToo)
     EXPECT_EQ(set.size(), 8 * 3); // the defaults answered every parameter request
     EXPECT_EQ(set.of(Amelie), QList<QByteArray>({"1:B", "2:1", "3:B"}));
     EXPECT_EQ(set.of(Ben), QList<QByteArray>({"1:A", "2:2", "3:A"}));
-    EXPECT_TRUE(set.allElsewhere);
+    EXPECT_TRUE(set.allElsewhere());
     QList<QByteArray> questions;
     for (const QByteArray &m : received(Amelie))
         if (!m.startsWith(char(M::Message_PopUp)))
@@ -185,7 +185,7 @@ TEST_F(EnhancedOnSim, TheSimulationAnswersOnTheEventThreadWithoutAnEventLoopHere
         EXPECT_TRUE(a.size() == 3 && QByteArray("ABCDEF").contains(a.at(2))) << a.constData();
     for (const QByteArray &a : set.of(Ben)) // a value, not a character code
         EXPECT_TRUE(a.mid(2).toInt() >= 1 && a.mid(2).toInt() <= 7) << a.constData();
-    EXPECT_TRUE(set.allElsewhere);
+    EXPECT_TRUE(set.allElsewhere());
     EXPECT_TRUE(writesStartingWith(QByteArray(":XP00B")).isEmpty()); // nothing sent
 
     ASSERT_TRUE(session->stopSession());

@@ -26,14 +26,19 @@ struct Reports
 {
     std::mutex mutex;
     QList<QPair<quint32, QByteArray>> entries;
-    bool allElsewhere = true;
+    bool elsewhere = true;
     const std::thread::id test = std::this_thread::get_id();
 
     void add(quint32 uid, const QByteArray &data)
     {
         std::lock_guard<std::mutex> lock(mutex);
         entries.append({uid, QByteArray(data.constData(), data.size())});
-        allElsewhere = allElsewhere && std::this_thread::get_id() != test;
+        elsewhere = elsewhere && std::this_thread::get_id() != test;
+    }
+    bool allElsewhere()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return elsewhere;
     }
     int size()
     {
