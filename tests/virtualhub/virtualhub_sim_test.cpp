@@ -317,8 +317,11 @@ TEST_F(SimVirtualHub, RegistersAnExpressionHandsetWithTheServersPin)
 
 TEST_F(SimVirtualHub, TheDriversThreadNeverWaitsForTheServer)
 {
-    // From a report on the driver's thread: the PIN request is refused at
-    // once; the end of a registration is handed to the link's own thread.
+    // No announcement and nobody at the configured address: an attempt to
+    // reach the server takes seconds. From a report on the driver's thread
+    // the PIN request is refused at once, and the end of a registration is
+    // handed to the link's own thread instead of being waited for.
+    announcer.reset();
     struct Context
     {
         VirtualTwoPointFourGHzHub *hub;
@@ -340,9 +343,7 @@ TEST_F(SimVirtualHub, TheDriversThreadNeverWaitsForTheServer)
         },
         &context);
     ASSERT_EQ(orvexsim_set_hub_busy(VirtualHandle, 1), 0);
-    ASSERT_TRUE(waitFor([&] { return context.stopped.load(); }));
+    // Well within the link's 3-second wait for an announcement.
+    ASSERT_TRUE(waitFor([&] { return context.stopped.load(); }, 2000));
     EXPECT_TRUE(context.pinRefused.load());
-    EXPECT_TRUE(server.requests().isEmpty() || server.requests().last() == ":CS\r");
-    ASSERT_TRUE(waitFor([&] { return !server.requests().isEmpty(); }));
-    EXPECT_EQ(server.requests(), QList<QByteArray>{QByteArray(":CS\r")});
 }
