@@ -251,37 +251,47 @@ TEST_F(SimVirtualHub, GenericSessionRulesOnEachHubKind)
     EXPECT_EQ(hub->name(), QStringLiteral("???"));
 }
 
-TEST_F(SimVirtualHub, StoppingWhileMessagesPourInLeavesNoneAfterTheStop)
+TEST_F(SimVirtualHub, MessagesQueuedWhenTheSessionEndsAreDropped)
 {
-    EnhancedGenericSession *session = hub->getEnhancedGenericSession();
-    std::atomic<bool> stopped{false};
-    std::atomic<int> late{0};
-    std::atomic<int> delivered{0};
+    // The first message holds the event thread while more queue up behind
+    // it; the session then ends. None of the queued ones may be reported.
     struct Context
     {
-        std::atomic<bool> *stopped;
-        std::atomic<int> *late;
-        std::atomic<int> *delivered;
-    } context{&stopped, &late, &delivered};
+        Gate gate;
+        std::atomic<bool> ended{false};
+        std::atomic<int> delivered{0};
+        std::atomic<int> late{0};
+    } context;
+    EnhancedGenericSession *session = hub->getEnhancedGenericSession();
     session->setDeviceMessageReceivedCallback(
         [](EnhancedGenericSession *, unsigned int, const QByteArray &, void *c) {
             auto *ctx = static_cast<Context *>(c);
-            ctx->delivered->fetch_add(1);
-            if (ctx->stopped->load())
-                ctx->late->fetch_add(1);
+            if (ctx->ended.load())
+                ctx->late.fetch_add(1);
+            if (ctx->delivered.fetch_add(1) == 0)
+                ctx->gate.block();
         },
         &context);
     ASSERT_TRUE(session->startSession());
+    inject(genericFromAna);
+    ASSERT_TRUE(context.gate.waitEntered());
     ASSERT_EQ(orvexsim_inject_repeated(VirtualHandle,
                                        reinterpret_cast<const uint8_t *>(genericFromAna.constData()),
-                                       int(genericFromAna.size()), 20000),
+                                       int(genericFromAna.size()), 200),
               0);
-    ASSERT_TRUE(waitFor([&] { return delivered.load() > 0; }));
-    ASSERT_TRUE(session->stopSession());
-    stopped.store(true);
-    ASSERT_EQ(orvexsim_wait_idle(20000), 0);
-    spinEvents(50);
-    EXPECT_EQ(late.load(), 0);
+    ASSERT_EQ(orvexsim_wait_idle(5000), 0); // all of them queued for the event thread
+
+    std::atomic<bool> stopResult{false};
+    std::thread stopper([&] { stopResult.store(session->stopSession()); });
+    // The session is over once its end command leaves.
+    EXPECT_GE(orvexsim_wait_for_command(VirtualHandle, ":VE", 5000), 0);
+    context.ended.store(true);
+    context.gate.open();
+    stopper.join();
+    EXPECT_TRUE(stopResult.load());
+    spinEvents(200);
+    EXPECT_EQ(context.late.load(), 0);
+    EXPECT_EQ(context.delivered.load(), 1);
 }
 
 TEST_F(SimVirtualHub, RegistersAnExpressionHandsetWithTheServersPin)
