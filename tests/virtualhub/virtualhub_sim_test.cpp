@@ -150,7 +150,8 @@ TEST_F(SimVirtualHub, NameAndGenericMessagesByteForByte)
     Messages messages;
     session->setDeviceMessageReceivedCallback(&Messages::record, &messages);
     int signals = 0;
-    QObject::connect(session, &EnhancedGenericSession::deviceMessageReceived,
+    // Queued to this thread, where the session lives.
+    QObject::connect(session, &EnhancedGenericSession::deviceMessageReceived, session,
                      [&](EnhancedGenericSession *s, quint32, QByteArray) {
                          EXPECT_EQ(s, session);
                          ++signals;
@@ -315,6 +316,7 @@ TEST_F(SimVirtualHub, RegistersAnExpressionHandsetWithTheServersPin)
     ASSERT_TRUE(waitFor([&] { return registered.load() == Newcomer; }));
     ASSERT_TRUE(hub->stopExpressionRegistrationSession());
     // The server hears of the end on the same connection.
+    ASSERT_TRUE(waitFor([&] { return server.requests().size() == 2; }));
     EXPECT_EQ(server.requests().last(), QByteArray(":CS\r"));
     EXPECT_EQ(server.connections(), 1);
 
