@@ -5,6 +5,8 @@
 #include <orvexsystem/abstracthardwarewrapper.h>
 #include <orvexsystem/device.h>
 #include <orvexsystem/driverdeviceinfo.h>
+#include <orvexsystem/enhancedgenericsession.h>
+#include <orvexsystem/enhancednameresponse.h>
 #include <orvexsystem/enhancedquestion.h>
 #include <orvexsystem/enhancedquestionsession.h>
 #include <orvexsystem/displayinfo.h>

@@ -296,8 +296,12 @@ public:
     bool asyncSendMsg(quint32 uid, const QByteArray &msg) override;
     // Whether the device has sent a get-message request in this session.
     bool asyncIsReadyToReceive(quint32 uid) override;
-    // Generic messages belong to the virtual hub; here true, nothing sent.
+    // Generic messages belong to the virtual hub; here true, nothing sent,
+    // and the start of their session true, nothing done.
+    bool startEnhancedGenericSession(MessageDataCallback callback, void *userData) override;
     bool sendGenericAsyncMessage(quint32 uid, const QByteArray &msg) override;
+    // The hub's generic session, made on the first call; the hub owns it.
+    EnhancedGenericSession *getEnhancedGenericSession() override;
     // The hub's enhanced question session, made on the first call; the hub
     // owns it.
     EnhancedQuestionSession *enhancedQuestionSession() override;
@@ -305,8 +309,8 @@ public:
     void processPacket(const QByteArray &packet) override;
     // Event thread: a packet of the asynchronous message transport (event
     // type 1), dropped unless the transport is open; and a device message
-    // of the generic session (event type 2), which the generic session does
-    // not exist for yet: ignored.
+    // of the generic session (event type 2), which only the virtual hub
+    // carries: ignored here.
     void processAsyncPacket(const QByteArray &packet);
     virtual void processGenericAsyncPacket(const QByteArray &packet);
 

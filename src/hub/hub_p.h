@@ -39,6 +39,11 @@ public:
     bool isAborted() const { return aborted.load(); }
     // Whether the hub has its asynchronous message transport open.
     bool inAsyncSession() const { return sessionState.load() == Hub::Session_Async; }
+    // Whether the hub has the generic session of a virtual hub open.
+    bool inGenericSession() const
+    {
+        return sessionState.load() == Hub::Session_EnhancedGeneric;
+    }
 
     OrvexSystem *const system;
     const int handle;

@@ -143,7 +143,8 @@ public:
     // it completes is delivered.
     void addResponsePacket(const AsyncResponse &response, bool first);
     void markReadyToReceive(quint32 uid);
-    // Frees the enhanced question session; the hub is going away.
+    // Frees the enhanced question and generic sessions; the hub is going
+    // away.
     void destroyEnhancedSession();
 
     // Message transport file ids.
@@ -192,6 +193,8 @@ public:
     // The enhanced question session, made on first use.
     std::mutex enhancedMutex;
     std::atomic<EnhancedQuestionSession *> enhanced{nullptr};
+    // The enhanced generic session, made on first use (same mutex).
+    std::atomic<EnhancedGenericSession *> generic{nullptr};
 };
 
 } // namespace Orvexsystem

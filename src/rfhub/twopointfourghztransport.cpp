@@ -4,6 +4,7 @@
 // event thread (posted by the dispatcher); host threads open the transport
 // and hand messages over.
 
+#include <orvexsystem/enhancedgenericsession.h>
 #include <orvexsystem/enhancedquestionsession.h>
 #include <orvexsystem/twopointfourghzhub.h>
 
@@ -95,6 +96,26 @@ bool TwoPointFourGHzHub::sendGenericAsyncMessage(quint32, const QByteArray &)
     return true;
 }
 
+bool TwoPointFourGHzHub::startEnhancedGenericSession(MessageDataCallback, void *)
+{
+    return true;
+}
+
+EnhancedGenericSession *TwoPointFourGHzHub::getEnhancedGenericSession()
+{
+    if (EnhancedGenericSession *session = d->generic.load())
+        return session;
+    std::lock_guard<std::mutex> lock(d->enhancedMutex);
+    EnhancedGenericSession *session = d->generic.load();
+    if (!session) {
+        session = new EnhancedGenericSession(this);
+        // The hub's thread, whichever thread asked first.
+        session->moveToThread(thread());
+        d->generic.store(session);
+    }
+    return session;
+}
+
 EnhancedQuestionSession *TwoPointFourGHzHub::enhancedQuestionSession()
 {
     if (EnhancedQuestionSession *session = d->enhanced.load())
@@ -114,6 +135,7 @@ void TwoPointFourGHzHubPrivate::destroyEnhancedSession()
 {
     std::lock_guard<std::mutex> lock(enhancedMutex);
     delete enhanced.exchange(nullptr);
+    delete generic.exchange(nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -127,6 +127,13 @@ void halvernserver_helper::endRegistration(const QString &)
     });
 }
 
+void halvernserver_helper::postEndRegistration()
+{
+    post([this](QString &) {
+        return ensureConnected() && writeRequest(endRegistrationRequest());
+    });
+}
+
 QString halvernserver_helper::connectedTo() const
 {
     std::lock_guard<std::mutex> lock(m_stateMutex);
@@ -181,6 +188,17 @@ bool halvernserver_helper::call(Work work, QString *reply)
     if (reply)
         *reply = job->reply;
     return job->result;
+}
+
+void halvernserver_helper::post(Work work)
+{
+    auto job = std::make_shared<Job>();
+    job->work = std::move(work);
+    std::lock_guard<std::mutex> lock(m_queueMutex);
+    if (m_bStopping)
+        return;
+    m_jobs.push_back(std::move(job));
+    wakeWorker();
 }
 
 void halvernserver_helper::wakeWorker()

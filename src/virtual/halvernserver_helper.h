@@ -90,6 +90,11 @@ public:
     // Tells the server that a registration ended (the text is not sent);
     // connects first when needed; nothing is read.
     void endRegistration(const QString &text);
+    // As endRegistration(), without waiting: the notice is queued behind
+    // the link's other jobs and the caller goes on at once. For threads that
+    // must not block on the network (the driver's delivery thread). A notice
+    // still queued when the link is destroyed is dropped.
+    void postEndRegistration();
 
     bool isConnected() const { return m_bConnected.load(); }
     // "address:port" of the current connection; empty when none.
@@ -108,6 +113,8 @@ private:
     using Work = std::function<bool(QString &reply)>;
 
     bool call(Work work, QString *reply = nullptr);
+    // Queues work without waiting for it.
+    void post(Work work);
     void wakeWorker(); // under m_queueMutex
     void workerMain();
     void runJob(const std::shared_ptr<Job> &job);

@@ -6,9 +6,10 @@
 // touch from a board, the board's touch status, a hub reset and a busy
 // change, handsets and a slate registering with the legacy hub, a vote on
 // the legacy and the 2.4 GHz hub side by side, a hub unplugged (its
-// registration session answering failure) and plugged back, and a clean
-// shutdown. Registration and naming go through the session objects that
-// the system hands out.
+// registration session answering failure) and plugged back, a virtual hub
+// that takes a registration PIN from the development response server and
+// echoes a device message, and a clean shutdown. Registration and naming go
+// through the session objects that the system hands out.
 
 #include <orvexsystem/orvexsystem.h>
 
@@ -19,9 +20,13 @@
 #include <QtCore/QHash>
 #include <QtCore/QMap>
 #include <QtCore/QPoint>
+#include <QtCore/QProcess>
+#include <QtCore/QRegularExpression>
 #include <QtCore/QSet>
+#include <QtCore/QSettings>
 #include <QtCore/QTemporaryDir>
 #include <QtCore/QTextStream>
+#include <QtNetwork/QUdpSocket>
 
 #include <algorithm>
 #include <cstdio>
@@ -548,6 +553,110 @@ void runSelfPacedSet(QCoreApplication &app, TwoPointFourGHzHub *hub)
         QObject::disconnect(connection);
 }
 
+// A virtual classroom on this machine: the development response server as
+// a child process on loopback ports of its own, the link's system-wide
+// settings in the demo's scratch folder, and a simulated virtual hub.
+void runVirtualClassroom(const QString &scratch)
+{
+    // A free UDP port for the server's announcements; its TCP port is
+    // picked by the server and printed when it starts.
+    quint16 udpPort = 0;
+    {
+        QUdpSocket probe;
+        if (probe.bind(QHostAddress::LocalHost, 0))
+            udpPort = probe.localPort();
+    }
+    QProcess server;
+    server.start(QStringLiteral(ORVEX_RESPONSESERVER),
+                 {QStringLiteral("--tcp-port"), QStringLiteral("0"), QStringLiteral("--udp-port"),
+                  QString::number(udpPort), QStringLiteral("--interval"), QStringLiteral("200"),
+                  QStringLiteral("--pin"), QStringLiteral("DEC")});
+    QString banner;
+    waitUntil([&] {
+        server.waitForReadyRead(20);
+        banner += QString::fromLocal8Bit(server.readAllStandardOutput());
+        return banner.contains(QLatin1Char('\n')) || server.state() == QProcess::NotRunning;
+    });
+    const QRegularExpressionMatch listening =
+        QRegularExpression(QStringLiteral("listening on ([0-9.]+):(\\d+)")).match(banner);
+    if (udpPort == 0 || !listening.hasMatch()) {
+        out() << "the response server did not start" << Qt::endl;
+        server.kill();
+        server.waitForFinished(3000);
+        return;
+    }
+    out() << "response server " << listening.captured(1) << ':' << listening.captured(2)
+          << ", announced on UDP port " << udpPort << Qt::endl;
+    QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, scratch);
+    {
+        QSettings settings(QSettings::IniFormat, QSettings::SystemScope,
+                           QStringLiteral("Veltrane"), QStringLiteral("halvernserver"));
+        settings.beginGroup(QStringLiteral("Server"));
+        settings.setValue(QStringLiteral("address"), listening.captured(1));
+        settings.setValue(QStringLiteral("use_tcp_port"), listening.captured(2).toInt());
+        settings.setValue(QStringLiteral("use_udp_port"), udpPort);
+    }
+
+    const int handle = 4;
+    const quint32 ana = 0x09C40001;
+    const quint32 newcomer = 0x09C40002;
+    const QByteArray description = "srv://" + listening.captured(1).toLatin1() + ":room4:a:b";
+    orvexsim_add_hub(ORVEXSIM_KIND_VIRTUAL_RF, handle, 0x4A11, ORVEXSIM_CONNECTION_USB, 0x0301,
+                     description.constData());
+    orvexsim_set_hub_name(handle, "Room 4");
+    orvexsim_register_device(handle, ORVEXSIM_CLASS_EXPRESSION, ana, 0x0401, "Ana");
+    orvexsim_add_waiting_handset(handle, ORVEXSIM_CLASS_EXPRESSION, newcomer, 0x0402, "Ben",
+                                 nullptr);
+    VirtualTwoPointFourGHzHub *hub = nullptr;
+    waitUntil([&] {
+        QList<Hub *> hubs;
+        OrvexSystem::instance().getHubList(&hubs);
+        for (Hub *h : std::as_const(hubs))
+            if (h->handle() == handle)
+                hub = qobject_cast<VirtualTwoPointFourGHzHub *>(h);
+        return hub != nullptr;
+    });
+    if (hub) {
+        out() << "virtual hub " << hub->name() << " on handle " << handle << Qt::endl;
+        RegistrationCode pin;
+        bool registered = false;
+        QObject::connect(hub, &TwoPointFourGHzHub::expressionDeviceRegistered, hub,
+                         [&](QString name, quint32 uid, Device::SubType) {
+                             out() << "  registered " << name << ' ' << hexUid(uid) << Qt::endl;
+                             registered = true;
+                         });
+        if (hub->asGetRegistrationPin(pin)
+            && hub->startExpressionRegistrationSession(1, 1, 1, pin)) {
+            out() << "  the server handed out the PIN " << pin.toString() << Qt::endl;
+            orvexsim_set_waiting_pin(handle, newcomer, pin.toString().toLatin1().constData());
+            orvexsim_register_waiting(handle, newcomer);
+            waitUntil([&] { return registered; });
+            hub->stopExpressionRegistrationSession();
+        } else {
+            out() << "  no PIN from the server" << Qt::endl;
+        }
+
+        // A generic message to Ana, who echoes it.
+        EnhancedGenericSession *session = hub->getEnhancedGenericSession();
+        QByteArray echo;
+        QObject::connect(session, &EnhancedGenericSession::deviceMessageReceived, hub,
+                         [&](EnhancedGenericSession *, quint32, QByteArray message) {
+                             echo = message;
+                         });
+        orvexsim_set_generic_reply(handle, ana, ORVEXSIM_GENERIC_ECHO, nullptr, 0);
+        if (session->startSession() && session->sendAsyncMessage(ana, "hello, Ana")) {
+            waitUntil([&] { return !echo.isEmpty(); });
+            out() << "  generic message echoed: " << QString::fromLatin1(echo) << Qt::endl;
+        }
+        session->stopSession();
+    }
+    server.terminate();
+    if (!server.waitForFinished(3000)) {
+        server.kill();
+        server.waitForFinished(3000);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -638,6 +747,8 @@ int main(int argc, char **argv)
         else
             out() << "the same hub object came back" << Qt::endl;
     }
+
+    runVirtualClassroom(data.path());
 
     system.shutdown();
     out() << "shut down" << Qt::endl;
