@@ -43,10 +43,15 @@ struct Listener
         std::lock_guard<std::mutex> lock(mutex);
         recorded << event;
     }
+    // A deep copy: a list sharing its data with the recorder would be
+    // released on this thread without an order the sanitizer can see.
     QStringList events()
     {
         std::lock_guard<std::mutex> lock(mutex);
-        return recorded;
+        QStringList copy;
+        for (const QString &e : std::as_const(recorded))
+            copy << QString(e.constData(), e.size());
+        return copy;
     }
     void attach(OrvexSystem &system)
     {

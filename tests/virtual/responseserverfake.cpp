@@ -79,8 +79,13 @@ void FakeServer::script(std::deque<Reply> replies)
 
 QList<QByteArray> FakeServer::requests() const
 {
+    // A deep copy: a list sharing data with the server thread's list would
+    // be released here without an order the thread sanitizer can see.
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_requests;
+    QList<QByteArray> copy;
+    for (const QByteArray &r : m_requests)
+        copy << QByteArray(r.constData(), r.size());
+    return copy;
 }
 
 void FakeServer::run(QHostAddress address, std::promise<quint16> &listening)
