@@ -8,7 +8,7 @@ namespace Orvexsystem {
 // The parts of a virtual hub's description text from the driver's record,
 // e.g. "srv://room-server:a:b:c": split at ":" (empty parts kept); with at
 // least five parts, the host is part 1 with every "/" removed and parts 2 to
-// 4 are kept as they stand. Part 0 and any part after 4 are not used. With
+// 4 are kept as they stand. The scheme (index 0) and parts after 4 are unused. With
 // fewer parts every member stays empty. Only the host has a known meaning;
 // the other parts are stored and forwarded.
 struct VirtualHubDescription
