@@ -9,17 +9,21 @@
 
 namespace Orvexsystem {
 
-// The seam between the system and the board driver: one operation per driver
-// function. The system's own implementation forwards to the driver module
-// loaded at run time; another implementation may stand in for it (see
-// OrvexSystem::createWrapper). Results are the driver's 32-bit words; where a
-// result is an 8-bit value it is returned as such.
+/// The seam between the system and the board driver: one operation per driver
+/// function. The system's own implementation forwards to the driver module
+/// loaded at run time; another implementation may stand in for it (see
+/// OrvexSystem::createWrapper). Results are the driver's 32-bit words; where a
+/// result is an 8-bit value it is returned as such.
+///
+/// Threads: the system calls it from host threads, the event thread and the
+/// driver's delivery thread; an implementation calls the packet and
+/// plug-and-play callbacks on threads of its own, never from inside a call.
 class ORVEXSYSTEM_EXPORT AbstractHardwareWrapper
 {
 public:
     virtual ~AbstractHardwareWrapper();
 
-    // Loads the driver if needed, resolves its functions and attaches.
+    /// Loads the driver if needed, resolves its functions and attaches.
     virtual int32_t initialise() = 0;
     virtual int32_t detach() = 0;
     virtual int32_t getInterface() = 0;
@@ -28,12 +32,12 @@ public:
     virtual int32_t setPnpCallback(OrvexPnpCallback callback, void *context) = 0;
     virtual int32_t clearPnpCallback(OrvexPnpCallback callback, void *context) = 0;
     virtual int32_t sendCommand(intptr_t a, intptr_t b) = 0;
-    // -1 means failure; any other value success.
+    /// -1 means failure; any other value success.
     virtual int32_t writePacket(int32_t handle, const uint8_t *data, int32_t length) = 0;
     virtual int32_t setXferMask(int32_t handle, int32_t mask) = 0;
     virtual int32_t getDeviceCount() = 0;
-    // Fills the record of the device at index; true when filled. The caller
-    // writes the header first.
+    /// Fills the record of the device at index; true when filled. The caller
+    /// writes the header first.
     virtual bool enumDeviceInfo(int32_t index, DriverDeviceInfo *info) = 0;
     virtual int32_t setPointingDeviceDestination(int32_t handle, int32_t a, int32_t b,
                                                  int32_t c) = 0;
@@ -73,13 +77,13 @@ public:
     virtual int32_t setDriverDebugMode(intptr_t a, intptr_t b, intptr_t c) = 0;
     virtual int32_t echo(intptr_t a, intptr_t b, intptr_t c) = 0;
     virtual int32_t inject(intptr_t a, intptr_t b, intptr_t c) = 0;
-    // Sends length bytes of touch data to the operating system.
+    /// Sends length bytes of touch data to the operating system.
     virtual int32_t sendTouchPacketToSystem(int32_t handle, uint8_t length,
                                             const uint8_t *data) = 0;
 
-    // True when the driver module is loaded: the binding is usable. A
-    // binding that answers false makes OrvexSystem report
-    // Error_DriverNotInstalled.
+    /// True when the driver module is loaded: the binding is usable. A
+    /// binding that answers false makes OrvexSystem report
+    /// Error_DriverNotInstalled.
     virtual bool isLoaded() const = 0;
 };
 

@@ -13,9 +13,13 @@ namespace Orvexsystem {
 
 class Hub;
 
-// One response device or board known to a hub. Hubs create, own and delete
-// devices; a pointer handed to the host stays valid until the hub rebuilds
-// the list that holds it, or the hub is disconnected or destroyed.
+/// One response device or board known to a hub. Hubs create, own and delete
+/// devices; a pointer handed to the host stays valid until the hub rebuilds
+/// the list that holds it, or the hub is disconnected or destroyed.
+///
+/// Threads: connected() and disconnected() follow the hub's connection and
+/// are emitted on the thread running discovery (the caller of
+/// OrvexSystem::initialise(), later the system's event thread).
 class ORVEXSYSTEM_EXPORT Device : public QObject
 {
     Q_OBJECT
@@ -48,7 +52,7 @@ public:
     unsigned short address() const { return m_address; }
     Hub *hub() const { return m_pHub; }
     bool isConnected() { return m_bConnected.loadAcquire() != 0; }
-    // Emits connected() or disconnected() when the flag changes.
+    /// Emits connected() or disconnected() when the flag changes.
     void setConnected(bool c);
 
 Q_SIGNALS:
@@ -62,7 +66,7 @@ private:
     unsigned short m_address;
 };
 
-// A board (with its pens) connected through a legacy hub.
+/// A board (with its pens) connected through a legacy hub.
 class ORVEXSYSTEM_EXPORT LegacyOrvexboard : public Device
 {
     Q_OBJECT
@@ -72,8 +76,8 @@ public:
     bool isOfType(Type t) const override { return t == type(); }
 };
 
-// A slate registered with a legacy hub; pinText() is the PIN it registered
-// with.
+/// A slate registered with a legacy hub; pinText() is the PIN it registered
+/// with.
 class ORVEXSYSTEM_EXPORT Legacyslate : public Device
 {
     Q_OBJECT
@@ -87,7 +91,7 @@ private:
     QString m_strPin;
 };
 
-// A voting handset registered with a legacy hub.
+/// A voting handset registered with a legacy hub.
 class ORVEXSYSTEM_EXPORT LegacyOrvexvote : public Device
 {
     Q_OBJECT
@@ -100,10 +104,10 @@ private:
     QByteArray m_data;
 };
 
-// Shared members of the devices registered with a 2.4 GHz hub: the name kept
-// in the hub and the 12-character identity used to address the device.
-// It has no meta-object of its own, so a class derived from it without one
-// reports Device's.
+/// Shared members of the devices registered with a 2.4 GHz hub: the name kept
+/// in the hub and the 12-character identity used to address the device.
+/// It has no meta-object of its own, so a class derived from it without one
+/// reports Device's.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzDevice : public Device
 {
 public:
@@ -117,7 +121,7 @@ private:
     QByteArray m_hexId;
 };
 
-// A slate registered with a 2.4 GHz hub.
+/// A slate registered with a 2.4 GHz hub.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzOrvexSlate : public TwoPointFourGHzDevice
 {
     // No meta-object of its own: it reports Device's class name.
@@ -128,7 +132,7 @@ public:
     bool isOfType(Type t) const override { return t == type(); }
 };
 
-// A voting handset registered with a 2.4 GHz hub.
+/// A voting handset registered with a 2.4 GHz hub.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzOrvexvote : public TwoPointFourGHzDevice
 {
     Q_OBJECT
@@ -139,8 +143,8 @@ public:
     bool isOfType(Type t) const override { return t == type(); }
 };
 
-// An expression handset registered with a 2.4 GHz hub; subType() tells
-// which model it is.
+/// An expression handset registered with a 2.4 GHz hub; subType() tells
+/// which model it is.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzOrvexexpression : public TwoPointFourGHzDevice
 {
     Q_OBJECT
@@ -155,7 +159,7 @@ protected:
     SubType m_eSubType;
 };
 
-// A pen-expression device registered with a 2.4 GHz hub.
+/// A pen-expression device registered with a 2.4 GHz hub.
 class ORVEXSYSTEM_EXPORT PenExpression : public TwoPointFourGHzOrvexexpression
 {
     Q_OBJECT

@@ -9,10 +9,10 @@
 
 namespace Orvexsystem {
 
-// The driver's handle of a hub; the key of the hub tables.
+/// The driver's handle of a hub; the key of the hub tables.
 typedef int HubHandle_t;
 
-// A hub as the host's lists show it.
+/// A hub as the host's lists show it.
 struct ORVEXSYSTEM_EXPORT HubDisplayInfo
 {
     QString name;
@@ -20,7 +20,7 @@ struct ORVEXSYSTEM_EXPORT HubDisplayInfo
     bool isVirtual = false;
 };
 
-// A registered device as the host's lists show it.
+/// A registered device as the host's lists show it.
 struct ORVEXSYSTEM_EXPORT DeviceDisplayInfo
 {
     DeviceDisplayInfo() = default;

@@ -9,9 +9,9 @@
 
 namespace Orvexsystem {
 
-// A virtual hub's answer to ":GL": n A3 and the hub name, n its length in
-// bytes, in ISO 8859-1. Any packet whose byte 1 is 0xA3 is one; the name is
-// the n bytes from offset 2, or as many as the packet holds.
+/// A virtual hub's answer to ":GL": n A3 and the hub name, n its length in
+/// bytes, in ISO 8859-1. Any packet whose byte 1 is 0xA3 is one; the name is
+/// the n bytes from offset 2, or as many as the packet holds.
 class ORVEXSYSTEM_EXPORT EnhancedNameResponse : public HubResponse
 {
 public:

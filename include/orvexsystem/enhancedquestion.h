@@ -9,29 +9,29 @@
 
 namespace Orvexsystem {
 
-// A question of a self-paced question set, as the host hands it to
-// EnhancedQuestionSession::sendQuestion(). The host creates the object of
-// the question's kind and fills its members; type() tells the kind. The
-// session reads the question while sending it and keeps nothing of it but
-// its number and kind.
+/// A question of a self-paced question set, as the host hands it to
+/// EnhancedQuestionSession::sendQuestion(). The host creates the object of
+/// the question's kind and fills its members; type() tells the kind. The
+/// session reads the question while sending it and keeps nothing of it but
+/// its number and kind.
 class ORVEXSYSTEM_EXPORT EnhancedQuestion
 {
 public:
     virtual ~EnhancedQuestion();
-    // 1 multiple choice, 2 yes/no, 3 true/false, 4 Likert, 5 numeric,
-    // 6 text, 7 sort in order; 0 for none of them.
+    /// 1 multiple choice, 2 yes/no, 3 true/false, 4 Likert, 5 numeric,
+    /// 6 text, 7 sort in order; 0 for none of them.
     virtual int type() const;
 
-    // Sent as its low byte; answers are reported with its low 16 bits.
+    /// Sent as its low byte; answers are reported with its low 16 bits.
     int questionNumber = 0;
     QString text;
-    // Passed on to the handset; their meaning is the handset's.
+    /// Passed on to the handset; their meaning is the handset's.
     bool firstFlag = false;
     bool secondFlag = false;
     bool thirdFlag = false;
 };
 
-// Options and responses 1 to 6, no more responses than options.
+/// Options and responses 1 to 6, no more responses than options.
 class ORVEXSYSTEM_EXPORT MultichoiceQuestion : public EnhancedQuestion
 {
 public:
@@ -40,11 +40,11 @@ public:
     int numberOfOptions = 0;
     int numberOfResponses = 0;
     DisplayOption displayOption = DisplayOption_Numeric;
-    // The expected answer, e.g. "B"; empty for none.
+    /// The expected answer, e.g. "B"; empty for none.
     QString answer;
 };
 
-// A yes/no question; option offers a third answer, Answer_Other.
+/// A yes/no question; option offers a third answer, Answer_Other.
 class ORVEXSYSTEM_EXPORT YesNoQuestion : public EnhancedQuestion
 {
     Q_GADGET
@@ -58,7 +58,7 @@ public:
     Answer answer = Answer_None;
 };
 
-// A true/false question; option offers a third answer, Answer_Other.
+/// A true/false question; option offers a third answer, Answer_Other.
 class ORVEXSYSTEM_EXPORT TrueFalseQuestion : public EnhancedQuestion
 {
     Q_GADGET
@@ -72,18 +72,18 @@ public:
     Answer answer = Answer_None;
 };
 
-// Scale 4 to 9.
+/// Scale 4 to 9.
 class ORVEXSYSTEM_EXPORT LikertQuestion : public EnhancedQuestion
 {
 public:
     int type() const override { return 4; }
 
     int scaleValue = 0;
-    // The expected value, 0 for none.
+    /// The expected value, 0 for none.
     int answer = 0;
 };
 
-// Answer size 0 to 255 bytes.
+/// Answer size 0 to 255 bytes.
 class ORVEXSYSTEM_EXPORT NumericQuestion : public EnhancedQuestion
 {
 public:
@@ -93,7 +93,7 @@ public:
     QString answer;
 };
 
-// A free-text answer of up to maxResponseSize bytes.
+/// A free-text answer of up to maxResponseSize bytes.
 class ORVEXSYSTEM_EXPORT TextQuestion : public EnhancedQuestion
 {
 public:
@@ -103,7 +103,7 @@ public:
     QString answer;
 };
 
-// The learner puts numberOfResponses of numberOfOptions options in order.
+/// The learner puts numberOfResponses of numberOfOptions options in order.
 class ORVEXSYSTEM_EXPORT SortInOrderQuestion : public EnhancedQuestion
 {
 public:

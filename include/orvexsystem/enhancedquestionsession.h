@@ -15,30 +15,30 @@ namespace Orvexsystem {
 class Hub;
 class EnhancedQuestionSessionPrivate;
 
-// A self-paced question set on the expression handsets of one 2.4 GHz hub.
-// Each handset asks for the session parameters, then for questions one by
-// one by number; the host answers each request (sendSessionParameters,
-// sendQuestion, the message operations) and the handset sends back the
-// learner's answer, decoded by the kind of the question last sent to that
-// handset. Everything travels as device messages of the hub's asynchronous
-// transport (TwoPointFourGHzHub::startAsyncSession).
-//
-// Use the hub's own session, TwoPointFourGHzHub::enhancedQuestionSession():
-// the transport's reports reach that one. Requests and answers go to the
-// callbacks of setCallbacks() where set, otherwise to the signals.
-//
-// Simulation: startSession(true) opens the transport as usual but sends no
-// question to the handsets. A second after the start every expression
-// handset of the hub asks for question 0; each question sent to it is
-// answered a second later with an invented answer in the handsets' own form
-// (decoded as theirs are), and a second after that it asks again.
-//
-// Threads. Requests and answers, real and simulated, are reported on the
-// system's event thread (callbacks called, signals emitted there); the
-// host's thread needs no Qt event loop for the simulation. Every operation
-// may be called from any thread but the driver's, also from a callback of
-// this session. Once stopSession() has returned (on a host thread), no
-// request or answer of the session is reported any more.
+/// A self-paced question set on the expression handsets of one 2.4 GHz hub.
+/// Each handset asks for the session parameters, then for questions one by
+/// one by number; the host answers each request (sendSessionParameters,
+/// sendQuestion, the message operations) and the handset sends back the
+/// learner's answer, decoded by the kind of the question last sent to that
+/// handset. Everything travels as device messages of the hub's asynchronous
+/// transport (TwoPointFourGHzHub::startAsyncSession).
+///
+/// Use the hub's own session, TwoPointFourGHzHub::enhancedQuestionSession():
+/// the transport's reports reach that one. Requests and answers go to the
+/// callbacks of setCallbacks() where set, otherwise to the signals.
+///
+/// Simulation: startSession(true) opens the transport as usual but sends no
+/// question to the handsets. A second after the start every expression
+/// handset of the hub asks for question 0; each question sent to it is
+/// answered a second later with an invented answer in the handsets' own form
+/// (decoded as theirs are), and a second after that it asks again.
+///
+/// Threads. Requests and answers, real and simulated, are reported on the
+/// system's event thread (callbacks called, signals emitted there); the
+/// host's thread needs no Qt event loop for the simulation. Every operation
+/// may be called from any thread but the driver's, also from a callback of
+/// this session. Once stopSession() has returned (on a host thread), no
+/// request or answer of the session is reported any more.
 class ORVEXSYSTEM_EXPORT EnhancedQuestionSession : public QObject
 {
     Q_OBJECT
@@ -58,8 +58,8 @@ public:
     typedef void (*LikertAnswerCallback)(EnhancedQuestionSession *, unsigned int uid,
                                          int questionNumber, int likertValue, void *userData);
 
-    // Each callback may be null (its signal is used); userData is passed
-    // back to every one.
+    /// Each callback may be null (its signal is used); userData is passed
+    /// back to every one.
     struct CallbacksInfo
     {
         DeviceCallback getSessionParametersCallback = nullptr;
@@ -80,33 +80,33 @@ public:
 
     Hub *getHub() const;
 
-    // Replaces every callback and the user pointer.
+    /// Replaces every callback and the user pointer.
     void setCallbacks(CallbacksInfo callbacks);
-    // Parameters sent at once to every handset that asks for them, without
-    // a report to the host. A bit array of more than 256 bits does not fit
-    // the message: it is refused and the earlier defaults stay.
+    /// Parameters sent at once to every handset that asks for them, without
+    /// a report to the host. A bit array of more than 256 bits does not fit
+    /// the message: it is refused and the earlier defaults stay.
     void setDefaultSessionparameters(int sessionValue1, int sessionValue2, bool sessionFlag,
                                      QBitArray sessionBits);
 
-    // Opens the hub's asynchronous transport (the hub's error stands when it
-    // cannot). True at once while the session runs.
+    /// Opens the hub's asynchronous transport (the hub's error stands when it
+    /// cannot). True at once while the session runs.
     bool startSession(bool simulation);
-    // Ends the hub's session; false, the session going on, when the hub does
-    // not confirm. False when not started. The questions sent are kept.
+    /// Ends the hub's session; false, the session going on, when the hub does
+    /// not confirm. False when not started. The questions sent are kept.
     bool stopSession();
 
-    // Each returns whether the hub took the message for the handset (see
-    // TwoPointFourGHzHub::asyncSendMsg): false outside the session, for an
-    // unknown uid, for a message that cannot be sent, or without the hub's
-    // confirmation. Values are sent as their low byte.
-    // More than 256 session bits: false, Error_StringTooLong on the hub.
+    /// Each returns whether the hub took the message for the handset (see
+    /// TwoPointFourGHzHub::asyncSendMsg): false outside the session, for an
+    /// unknown uid, for a message that cannot be sent, or without the hub's
+    /// confirmation. Values are sent as their low byte.
+    /// More than 256 session bits: false, Error_StringTooLong on the hub.
     bool sendSessionParameters(unsigned int uid, int sessionValue1, int sessionValue2,
                                bool sessionFlag, const QBitArray &sessionBits);
-    // The handset's answer to it is decoded by its kind. False without
-    // sending for: a null question, a kind other than 1-7 or an object that
-    // is not of the class its kind names (Error_Failed on the hub), options
-    // or responses outside 1-6, a Likert scale outside 4-9, an answer size
-    // outside 0-255 (the hub's range errors), more responses than options.
+    /// The handset's answer to it is decoded by its kind. False without
+    /// sending for: a null question, a kind other than 1-7 or an object that
+    /// is not of the class its kind names (Error_Failed on the hub), options
+    /// or responses outside 1-6, a Likert scale outside 4-9, an answer size
+    /// outside 0-255 (the hub's range errors), more responses than options.
     bool sendQuestion(unsigned int uid, const EnhancedQuestion *question);
     bool sendMessage(unsigned int uid, bool flag, const QString &text);
     bool sendPopUpMessage(unsigned int uid, bool flag, const QString &text);

@@ -26,25 +26,25 @@ class RegistrationCode;
 class EnhancedQuestionSession;
 class EnhancedGenericSession;
 
-// The base of every hub kind: identity, connection, last error, session
-// state, the command-and-reply mechanism, pens and touch, and the events
-// through which a hub reports to the host.
-//
-// Threads: processPacket() and every report it makes (pen, touch, touch
-// status, votes, PIN naming, and the hub kinds' own reports) run on the
-// driver's packet thread; callbacks are called there and signals emitted
-// there. Commands that wait for a reply run on the caller's thread; the
-// exchanges of one hub are serialised, so concurrent callers take turns.
-// An operation that waits for a reply fails at once with Error_Failed when
-// it is called on the driver's thread (from a packet, plug-and-play or hub
-// callback, or a slot connected directly to a hub signal): the reply would
-// have to be delivered by the thread that waits for it. Once
-// OrvexSystem::shutdown() has begun, waiting operations end at once and new
-// ones fail with Error_CommsFailure.
-// A hub object lives in the thread that called OrvexSystem::initialise():
-// its queued slots run in that thread's Qt event loop. The re-enumeration
-// that follows a hub's notices is timed and run by the system's event
-// thread.
+/// The base of every hub kind: identity, connection, last error, session
+/// state, the command-and-reply mechanism, pens and touch, and the events
+/// through which a hub reports to the host.
+///
+/// Threads: processPacket() and every report it makes (pen, touch, touch
+/// status, votes, PIN naming, and the hub kinds' own reports) run on the
+/// driver's packet thread; callbacks are called there and signals emitted
+/// there. Commands that wait for a reply run on the caller's thread; the
+/// exchanges of one hub are serialised, so concurrent callers take turns.
+/// An operation that waits for a reply fails at once with Error_Failed when
+/// it is called on the driver's thread (from a packet, plug-and-play or hub
+/// callback, or a slot connected directly to a hub signal): the reply would
+/// have to be delivered by the thread that waits for it. Once
+/// OrvexSystem::shutdown() has begun, waiting operations end at once and new
+/// ones fail with Error_CommsFailure.
+/// A hub object lives in the thread that called OrvexSystem::initialise():
+/// its queued slots run in that thread's Qt event loop. The re-enumeration
+/// that follows a hub's notices is timed and run by the system's event
+/// thread.
 class ORVEXSYSTEM_EXPORT Hub : public QObject
 {
     Q_OBJECT
@@ -70,7 +70,7 @@ public:
     Q_ENUM(Error)
 
     enum Type { Type_Legacy = 1, Type_TwoPointFourGHz = 2 };
-    // Fixed to int: a legacy hub keeps whatever value the driver reported.
+    /// Fixed to int: a legacy hub keeps whatever value the driver reported.
     enum ConnectionType : int { ConnectionType_Serial = 1, ConnectionType_Usb = 2 };
 
     enum PenEvent {
@@ -94,15 +94,15 @@ public:
         PenReportMode_1 = 6001,
         PenReportMode_2 = 6002
     };
-    // Passed to the driver as one byte, unchanged.
+    /// Passed to the driver as one byte, unchanged.
     typedef quint8 PenMode;
     typedef quint8 TouchReportMode;
-    // 1 sends touch data to the operating system as pen-style packets
-    // (control 0x21); any other value as touch packets (control 0x45).
+    /// 1 sends touch data to the operating system as pen-style packets
+    /// (control 0x21); any other value as touch packets (control 0x45).
     enum TouchInfoPacketType { TouchInfoPacketType_Pen = 1, TouchInfoPacketType_Touch = 2 };
 
-    // Fixed to int: any other value is valid too and starts a voting
-    // session with a lone CR.
+    /// Fixed to int: any other value is valid too and starts a voting
+    /// session with a lone CR.
     enum VotingMode : int { VotingMode_VB = 0, VotingMode_VM = 1 };
     enum YesNoResponse { YesNoResponse_No = 0, YesNoResponse_Yes = 1, YesNoResponse_Other = 2 };
     Q_ENUM(YesNoResponse)
@@ -113,13 +113,13 @@ public:
     };
     Q_ENUM(TrueFalseResponse)
 
-    // One contact of a touch report.
+    /// One contact of a touch report.
     struct TouchInfo
     {
-        int nTouchId = 0;   // 0 to 127
-        int nX = 0;         // 0 to 65535
-        int nY = 0;         // 0 to 65535
-        int nRadius = 0;    // 0 to 65535
+        int nTouchId = 0;   ///< 0 to 127
+        int nX = 0;         ///< 0 to 65535
+        int nY = 0;         ///< 0 to 65535
+        int nRadius = 0;    ///< 0 to 65535
         bool bStatus = false;
     };
 
@@ -140,7 +140,7 @@ public:
     typedef void (*TouchEventCallback)(Hub *, QList<Hub::TouchInfo>, void *);
     typedef void (*TouchStatusEventCallback)(Hub *, bool running, void *);
 
-    // Question parameter limits.
+    /// Question parameter limits.
     static const int minNumberOfOptions = 1;
     static const int maxNumberOfOptions = 6;
     static const int minNumberOfResponses = 1;
@@ -150,16 +150,16 @@ public:
     static const int minResponseSize = 0;
     static const int maxResponseSize = 255;
     static const int maxEndUserNameLength = 14;
-    // Reply waits, in milliseconds.
+    /// Reply waits, in milliseconds.
     static const int m_nFlashWriteResponseMaximumWaitTime = 6000;
     static const int m_nLegacySerialHubResponseMaximumWaitTime = 160;
-    // Terminator of every command string.
+    /// Terminator of every command string.
     static const char chEndOfString = 0x0D;
-    static const char *const cmdPenHardwareMode; // ":PN"
-    static const char *const cmdPenType;         // ":PK"
+    static const char *const cmdPenHardwareMode; ///< ":PN"
+    static const char *const cmdPenType;         ///< ":PK"
     static const int MaximumPens = 3;
 
-    // Packets common to all hubs: byte 0 is the length, byte 1 the control.
+    /// Packets common to all hubs: byte 0 is the length, byte 1 the control.
     static const quint8 ReenumerartePacket_Control = 0xA0;
     static const int ReenumerartePacket_Offset_Control = 1;
     static const quint8 RFChangeStatePacket_Control = 0x56;
@@ -203,7 +203,7 @@ public:
     void lockDriver();
     void unlockDriver();
 
-    // Pen and touch.
+    /// Pen and touch.
     void setPenReportMode(quint8 penId, PenReportMode mode);
     void getPenReportMode(quint8 penId, PenReportMode *mode);
     void setPenMode(PenMode mode);
@@ -221,7 +221,7 @@ public:
     void enableEventRedirection(bool enable);
     bool getEnableEventRedirection();
 
-    // Virtual operations, in slot order.
+    /// Virtual operations, in slot order.
     virtual int getVersion() const;
     virtual bool isHubBusy() = 0;
     virtual bool hasQX5Board() const = 0;
@@ -321,7 +321,7 @@ Q_SIGNALS:
     void asyncReceiveMsg(Orvexsystem::Hub *pHub, quint32 uid, QByteArray msg);
 
 protected:
-    // Which session the hub object has open.
+    /// Which session the hub object has open.
     enum SessionState {
         Session_None = 0,
         Session_Multichoice = 1,
@@ -348,7 +348,7 @@ protected:
         Session_EnhancedGeneric = 22
     };
 
-    // Operations each hub kind provides for the common packet handling.
+    /// Operations each hub kind provides for the common packet handling.
     virtual bool getTouchStatus(quint8 *status, quint8 *touchCount);
     virtual bool isPenPacket(const QByteArray &packet) = 0;
     virtual void getPenData(const QByteArray &packet, quint8 &penId, int &x, int &y, bool &tip,
@@ -360,19 +360,19 @@ protected:
     virtual bool preprocessOrvexvoteSession();
 
     void recordError(Error e);
-    // Hands one command to the driver without waiting for a reply.
+    /// Hands one command to the driver without waiting for a reply.
     bool send(const QByteArray &command);
 
-    // Sends a command and waits up to waitMs for its reply of type T, which
-    // is parsed into response. Exchanges of one hub are serialised.
+    /// Sends a command and waits up to waitMs for its reply of type T, which
+    /// is parsed into response. Exchanges of one hub are serialised.
     template <class T>
     bool sendAndWait(const QByteArray &command, T &response, int waitMs);
-    // The exchange itself, for a caller that already holds the hub's
-    // exchange turn (to do more under the same turn).
+    /// The exchange itself, for a caller that already holds the hub's
+    /// exchange turn (to do more under the same turn).
     template <class T>
     bool sendAndWaitLocked(IResponseHandler *handler, const QByteArray &command, T &response,
                            int waitMs);
-    // Registers the handler of reply type T; constructors only.
+    /// Registers the handler of reply type T; constructors only.
     template <class T>
     void addResponseHandler();
     template <class T>
@@ -380,14 +380,14 @@ protected:
     void reset(IResponseHandler *handler);
     bool getNextPacket(IResponseHandler *handler, QByteArray *packet, int waitMs);
 
-    // The wait for a reply of this hub, in milliseconds.
+    /// The wait for a reply of this hub, in milliseconds.
     int responseWaitTime() const;
     void setResponseWaitTime(int ms);
 
     void setSessionState(SessionState s);
     SessionState sessionState() const;
 
-    // Packet classification.
+    /// Packet classification.
     bool isTouchStatusPacket(const QByteArray &packet) const;
     bool isTouchPacket(const QByteArray &packet) const;
     bool isReenumerartePacket(const QByteArray &packet) const;
@@ -397,21 +397,21 @@ protected:
     void findPenEvent(bool tip, quint8 penId, bool barrel, bool proximity, PenEvent &event);
     void getTouchData(const QByteArray &packet, QList<TouchInfo> &touches);
 
-    // Reads the machine-wide list of virtual voting handsets into lines of
-    // the form: uid in hex, address in hex, '#', name.
+    /// Reads the machine-wide list of virtual voting handsets into lines of
+    /// the form: uid in hex, address in hex, '#', name.
     bool readVirtualVoteFile(QStringList &lines);
 
-    // Creates the states of pens 1 to MaximumPens and sends their initial
-    // commands; hub kinds call it from their constructors.
+    /// Creates the states of pens 1 to MaximumPens and sends their initial
+    /// commands; hub kinds call it from their constructors.
     void createPenStates();
 
     OrvexSystem *orvexSystem() const;
-    // The hub's internals, for the hub kinds' own code.
+    /// The hub's internals, for the hub kinds' own code.
     HubPrivate *hubPrivate() const { return d.get(); }
 
-    // The hub's session object (null for none), owned. The packet thread
-    // uses it under a lock that setSession() takes, so the previous object
-    // is never deleted while in use.
+    /// The hub's session object (null for none), owned. The packet thread
+    /// uses it under a lock that setSession() takes, so the previous object
+    /// is never deleted while in use.
     OrvexSession *session() const;
     void setSession(OrvexSession *session);
 

@@ -5,11 +5,11 @@
 
 namespace Orvexsystem {
 
-// Base of every reply type. A reply type T provides a default constructor
-// (not valid), a constructor from a packet that parses it and sets the
-// validity flag, copy assignment, and `static bool isValid(const QByteArray&)`
-// that decides from length and control bytes alone whether a packet is a
-// reply of type T.
+/// Base of every reply type. A reply type T provides a default constructor
+/// (not valid), a constructor from a packet that parses it and sets the
+/// validity flag, copy assignment, and `static bool isValid(const QByteArray&)`
+/// that decides from length and control bytes alone whether a packet is a
+/// reply of type T.
 class ORVEXSYSTEM_EXPORT HubResponse
 {
 public:

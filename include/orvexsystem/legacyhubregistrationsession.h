@@ -16,20 +16,20 @@ class SessionFacades;
 template <class Impl>
 class SessionImplSlot;
 
-// Registration and radio settings of one legacy hub, handed out by
-// OrvexSystem::startLegacyhubRegistrationSession(). Each operation calls the
-// LegacyHub operation of the same name and returns its result while the hub
-// is attached; once the hub is gone (unplugged, or the system shut down)
-// every operation answers false and the list operations leave the caller's
-// list as it was. The object stays valid until
-// OrvexSystem::stopLegacyhubRegistrationSession(), which sends nothing to
-// the hub.
-//
-// The hub's registration reports and the votes of a vote test arrive on the
-// driver's thread and are emitted as this object's signals in the thread it
-// belongs to (see OrvexhubRegistrationSession). voteTestResponse() reports
-// every vote the hub passes on without a vote callback, also in a voting
-// session that the host started on the hub itself.
+/// Registration and radio settings of one legacy hub, handed out by
+/// OrvexSystem::startLegacyhubRegistrationSession(). Each operation calls the
+/// LegacyHub operation of the same name and returns its result while the hub
+/// is attached; once the hub is gone (unplugged, or the system shut down)
+/// every operation answers false and the list operations leave the caller's
+/// list as it was. The object stays valid until
+/// OrvexSystem::stopLegacyhubRegistrationSession(), which sends nothing to
+/// the hub.
+///
+/// The hub's registration reports and the votes of a vote test arrive on the
+/// driver's thread and are emitted as this object's signals in the thread it
+/// belongs to (see OrvexhubRegistrationSession). voteTestResponse() reports
+/// every vote the hub passes on without a vote callback, also in a voting
+/// session that the host started on the hub itself.
 class ORVEXSYSTEM_EXPORT LegacyhubRegistrationSession : public QObject
 {
     Q_OBJECT
@@ -39,7 +39,7 @@ public:
     bool clearHubOfVotes() const;
     bool clearHubOfSlates() const;
     bool clearVoteWithID(quint64 id) const;
-    // The list is emptied first (while the hub is attached).
+    /// The list is emptied first (while the hub is attached).
     bool getListOfRegisteredVotes(QList<DeviceDisplayInfo> &list) const;
     bool getListOfRegisteredSlates(QList<DeviceDisplayInfo> &list) const;
     bool startVoteRegistrationSession() const;
@@ -50,7 +50,7 @@ public:
     bool changeSlateChannel(unsigned char channel) const;
     bool changeBoardID(unsigned char id) const;
     bool useRFSlates() const;
-    // Votes arrive as voteTestResponse(); the hub's stopSession() ends it.
+    /// Votes arrive as voteTestResponse(); the hub's stopSession() ends it.
     bool startVoteTestSession() const;
     bool disableSlates() const;
     bool getVoteChannel(unsigned char &channel) const;
@@ -75,7 +75,7 @@ private:
     ~LegacyhubRegistrationSession() override;
 
     friend class SessionFacades;
-    SessionImplSlot<LegacyhubRegistrationSessionImpl> *const m_pImpl; // not owned
+    SessionImplSlot<LegacyhubRegistrationSessionImpl> *const m_pImpl; ///< not owned
 };
 
 } // namespace Orvexsystem

@@ -1,4 +1,4 @@
-/*
+/** @file
  * The board driver contract.
  *
  * Any module named liborvexboardex.so that exports these C functions can
@@ -26,18 +26,18 @@
 extern "C" {
 #endif
 
-/* One packet from the hub with that handle: data holds length bytes. */
+/** One packet from the hub with that handle: data holds length bytes. */
 typedef void (*OrvexPacketCallback)(int32_t handle, const uint8_t *data,
                                     uint32_t length, void *context);
-/* Devices arrived or left. */
+/** Devices arrived or left. */
 typedef void (*OrvexPnpCallback)(void *context);
 
-/* Size of the record that orvexEnumDeviceInfo fills. */
+/** Size of the record that orvexEnumDeviceInfo fills. */
 #define ORVEX_DEVICE_INFO_SIZE 596
-/* Value the caller writes into the record's header before each call. */
+/** Value the caller writes into the record's header before each call. */
 #define ORVEX_DEVICE_INFO_HEADER 8
 
-/*
+/**
  * Device record, little-endian, byte offsets:
  *   0   int32   header, written as 8 by the caller
  *   4   int32   kind: 1, 2 legacy hub; 3 2.4 GHz hub; 4 virtual 2.4 GHz hub
@@ -61,16 +61,16 @@ typedef void (*OrvexPnpCallback)(void *context);
 int32_t orvexAttach(void);
 int32_t orvexDetach(void);
 int32_t orvexInterface(void);
-/* Registers the packet callback of one hub. */
+/** Registers the packet callback of one hub. */
 int32_t orvexSetCallback(int32_t handle, OrvexPacketCallback callback, void *context);
-/* Removes a callback; with handle 0 the callback is the plug-and-play one. */
+/** Removes a callback; with handle 0 the callback is the plug-and-play one. */
 int32_t orvexClearCallback(int32_t handle, OrvexPacketCallback callback, void *context);
 int32_t orvexSendCommand(intptr_t a, intptr_t b);
-/* Writes length bytes to the hub; -1 means failure, anything else success. */
+/** Writes length bytes to the hub; -1 means failure, anything else success. */
 int32_t orvexWritePacket(int32_t handle, const uint8_t *data, int32_t length);
 int32_t orvexSetXferMask(int32_t handle, int32_t mask);
 int32_t orvexGetDeviceCount(void);
-/* Fills a 596-byte record for device index; low byte non-zero = filled. */
+/** Fills a 596-byte record for device index; low byte non-zero = filled. */
 int32_t orvexEnumDeviceInfo(int32_t index, uint8_t *info);
 int32_t orvexSetPnpCallback(OrvexPnpCallback callback, void *context);
 int32_t orvexSetPointingDeviceDestination(int32_t handle, int32_t pen, int32_t flag, int32_t mode);
@@ -93,7 +93,7 @@ int32_t orvexGetCalibrationPoints(intptr_t a, intptr_t b, intptr_t c);
 int32_t orvexGetHIDCoordinateReportMode(int32_t handle);
 int32_t orvexSetHIDCoordinateReportMode(int32_t handle, int32_t mode);
 int32_t orvexLibraryVersionNumber(intptr_t a, intptr_t b, intptr_t c, intptr_t d);
-/* The driver's lock, taken and released by one thread around a run of
+/** The driver's lock, taken and released by one thread around a run of
  * commands. It excludes other callers of orvexLock only: writes and queries
  * from other threads must not wait for it, since the library may hold its
  * own per-hub locks while it writes. */
@@ -108,7 +108,7 @@ int32_t orvexSetDoubleClickDistance(intptr_t a, intptr_t b);
 int32_t orvexSetDriverDebugMode(intptr_t a, intptr_t b, intptr_t c);
 int32_t orvexEcho(intptr_t a, intptr_t b, intptr_t c);
 int32_t orvexInject(intptr_t a, intptr_t b, intptr_t c);
-/* Hands touch data back to the operating system: length bytes at data. */
+/** Hands touch data back to the operating system: length bytes at data. */
 int32_t orvexSendTouchPacketToSystem(int32_t handle, int32_t length, const uint8_t *data);
 int32_t orvexSetLATEDetection(int32_t handle, int32_t enabled);
 int32_t orvexGetLATEDetection(int32_t handle);

@@ -13,17 +13,17 @@ class SessionFacades;
 template <class Impl>
 class SessionImplSlot;
 
-// Naming of the slates of one 2.4 GHz hub, one slate at a time, handed out
-// by OrvexSystem::startOrvexhubSlateNamingSession(). Operations forward to
-// the hub while it is attached and answer false once it is gone; the object
-// stays valid until OrvexSystem::stopOrvexhubSlateNamingSession(). Names
-// that slates report are emitted as slateDeviceNamed() in the thread the
-// object belongs to (see OrvexhubRegistrationSession).
+/// Naming of the slates of one 2.4 GHz hub, one slate at a time, handed out
+/// by OrvexSystem::startOrvexhubSlateNamingSession(). Operations forward to
+/// the hub while it is attached and answer false once it is gone; the object
+/// stays valid until OrvexSystem::stopOrvexhubSlateNamingSession(). Names
+/// that slates report are emitted as slateDeviceNamed() in the thread the
+/// object belongs to (see OrvexhubRegistrationSession).
 class ORVEXSYSTEM_EXPORT OrvexhubSlateNamingSession : public QObject
 {
     Q_OBJECT
 public:
-    // Sends a name (cut to 10 characters) to one slate; opens the session.
+    /// Sends a name (cut to 10 characters) to one slate; opens the session.
     bool nameSlate(unsigned int uid, const QString &name) const;
     bool stopSlateNamingSession() const;
 
@@ -35,7 +35,7 @@ private:
     ~OrvexhubSlateNamingSession() override;
 
     friend class SessionFacades;
-    SessionImplSlot<OrvexhubSlateNamingSessionImpl> *const m_pImpl; // not owned
+    SessionImplSlot<OrvexhubSlateNamingSessionImpl> *const m_pImpl; ///< not owned
 };
 
 } // namespace Orvexsystem

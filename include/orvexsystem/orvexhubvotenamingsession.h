@@ -14,17 +14,17 @@ class SessionFacades;
 template <class Impl>
 class SessionImplSlot;
 
-// Naming of the voting handsets of one 2.4 GHz hub, handed out by
-// OrvexSystem::startOrvexhubVoteNamingSession(). Operations forward to the
-// hub while it is attached and answer false once it is gone; the object
-// stays valid until OrvexSystem::stopOrvexhubVoteNamingSession().
-//
-// Names that handsets report go to the callback when one is set, otherwise
-// to orvexvoteDeviceNamed(), never both. The callback is called on the
-// driver's thread; it is not called any more once setCallback() (with
-// another callback or none) or the façade's stop has returned. The signal
-// is emitted in the thread the object belongs to (see
-// OrvexhubRegistrationSession).
+/// Naming of the voting handsets of one 2.4 GHz hub, handed out by
+/// OrvexSystem::startOrvexhubVoteNamingSession(). Operations forward to the
+/// hub while it is attached and answer false once it is gone; the object
+/// stays valid until OrvexSystem::stopOrvexhubVoteNamingSession().
+///
+/// Names that handsets report go to the callback when one is set, otherwise
+/// to orvexvoteDeviceNamed(), never both. The callback is called on the
+/// driver's thread; it is not called any more once setCallback() (with
+/// another callback or none) or the façade's stop has returned. The signal
+/// is emitted in the thread the object belongs to (see
+/// OrvexhubRegistrationSession).
 class ORVEXSYSTEM_EXPORT OrvexhubVoteNamingSession : public QObject
 {
     Q_OBJECT
@@ -32,11 +32,11 @@ public:
     typedef void (*DeviceNamedCallback)(Hub *hub, const QString &name, unsigned int uid,
                                         void *context);
 
-    // Sends a name (cut to 4 characters) to one handset; opens the session.
+    /// Sends a name (cut to 4 characters) to one handset; opens the session.
     bool nameOrvexvote(unsigned int uid, const QString &name) const;
     bool stopOrvexvoteNamingSession() const;
     bool startOrvexvoteNamingSession() const;
-    // Null clears it, so that names are reported by the signal again.
+    /// Null clears it, so that names are reported by the signal again.
     void setCallback(DeviceNamedCallback callback, void *context) const;
 
 Q_SIGNALS:
@@ -47,7 +47,7 @@ private:
     ~OrvexhubVoteNamingSession() override;
 
     friend class SessionFacades;
-    SessionImplSlot<OrvexhubOrvexvoteNamingSessionImpl> *const m_pImpl; // not owned
+    SessionImplSlot<OrvexhubOrvexvoteNamingSessionImpl> *const m_pImpl; ///< not owned
 };
 
 } // namespace Orvexsystem

@@ -1,4 +1,4 @@
-/*
+/** @file
  * The log module contract.
  *
  * Any module named liborvexlog.so that exports these C functions can stand
@@ -33,27 +33,27 @@
 extern "C" {
 #endif
 
-/* Opens a log with this level and answers its handle, 0 when none could be
+/** Opens a log with this level and answers its handle, 0 when none could be
  * opened. a, b and c carry no meaning for the library, which passes 0. */
 intptr_t log_createA(intptr_t a, intptr_t b, intptr_t c, int32_t level);
-/* As log_createA; the W form exists for modules that name their logs in
+/** As log_createA; the W form exists for modules that name their logs in
  * UTF-16. */
 intptr_t log_createW(intptr_t a, intptr_t b, intptr_t c, int32_t level);
-/* Writes a NUL-terminated 8-bit text (the local encoding, UTF-8 on Linux)
+/** Writes a NUL-terminated 8-bit text (the local encoding, UTF-8 on Linux)
  * as it stands: texts bring their own line ends. Answers 1 when written, 0
  * when filtered out by level or not written. */
 int32_t log_logTextA(intptr_t log, const char *text, int32_t level);
-/* As log_logTextA for a NUL-terminated UTF-16 text. */
+/** As log_logTextA for a NUL-terminated UTF-16 text. */
 int32_t log_logTextW(intptr_t log, const uint16_t *text, int32_t level);
-/* Writes count raw bytes from data. Answers as log_logTextA. */
+/** Writes count raw bytes from data. Answers as log_logTextA. */
 int32_t log_logBinary(intptr_t log, const uint8_t *data, int32_t count, int32_t level);
-/* Closes the log; its handle is invalid afterwards. Answers 1 when closed. */
+/** Closes the log; its handle is invalid afterwards. Answers 1 when closed. */
 int32_t log_close(intptr_t log);
-/* Answers 1 while the handle names an open log. */
+/** Answers 1 while the handle names an open log. */
 int32_t log_isOpen(intptr_t log);
-/* Changes the log's level. Answers 1 when set. */
+/** Changes the log's level. Answers 1 when set. */
 int32_t log_setLevel(intptr_t log, int32_t level);
-/* Limits the size of the log's file in bytes; what happens at the limit is
+/** Limits the size of the log's file in bytes; what happens at the limit is
  * the module's choice (the project's module rotates). Answers 1 when set, 0
  * for a size of 0 or less. */
 int32_t log_setMaximumSize(intptr_t log, int32_t bytes);

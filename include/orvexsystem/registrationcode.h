@@ -7,8 +7,8 @@
 
 namespace Orvexsystem {
 
-// A registration PIN: three characters, each one of the letters A to F that
-// a learner keys on a handset or slate. The default PIN is AAA.
+/// A registration PIN: three characters, each one of the letters A to F that
+/// a learner keys on a handset or slate. The default PIN is AAA.
 class ORVEXSYSTEM_EXPORT RegistrationCode
 {
 public:
@@ -23,15 +23,15 @@ public:
 
     RegistrationCode() = default;
     RegistrationCode(CHAR_CODE c1, CHAR_CODE c2, CHAR_CODE c3);
-    // The character codes of the text's first three characters. A text of
-    // fewer than three characters keeps the default (A) for those missing.
+    /// The character codes of the text's first three characters. A text of
+    /// fewer than three characters keeps the default (A) for those missing.
     explicit RegistrationCode(const QString &text);
 
     unsigned short char1() const { return m_chars[0]; }
     unsigned short char2() const { return m_chars[1]; }
     unsigned short char3() const { return m_chars[2]; }
 
-    // The three characters as text, e.g. "ACF".
+    /// The three characters as text, e.g. "ACF".
     QString toString() const;
 
 private:

@@ -18,8 +18,8 @@
 
 namespace Orvexsystem {
 
-// "2OK": exactly 04 32 4F 4B. Ends every list reply and answers clears and
-// session ends.
+/// "2OK": exactly 04 32 4F 4B. Ends every list reply and answers clears and
+/// session ends.
 class ORVEXSYSTEM_EXPORT OKResponse : public HubResponse
 {
 public:
@@ -29,25 +29,25 @@ public:
     explicit OKResponse(const QByteArray &packet);
 
     static bool isValid(const QByteArray &packet);
-    // The four bytes of the reply.
+    /// The four bytes of the reply.
     static QByteArray packet();
 };
 
-// Answer to ":GI": registration counts and capacities, and the hub's mode.
-//   2-3 handsets in use, 4-5 handset capacity (16-bit each),
-//   6 boards in use, 7 board capacity, 8 slates in use, 9 slate capacity,
-//   10 mode byte.
+/// Answer to ":GI": registration counts and capacities, and the hub's mode.
+///   2-3 handsets in use, 4-5 handset capacity (16-bit each),
+///   6 boards in use, 7 board capacity, 8 slates in use, 9 slate capacity,
+///   10 mode byte.
 class ORVEXSYSTEM_EXPORT InformationResponse : public HubResponse
 {
 public:
     static const int MinimumLength = 11;
-    static const quint8 Control = 0x51; // 'Q'
+    static const quint8 Control = 0x51; ///< 'Q'
 
     InformationResponse() = default;
     explicit InformationResponse(const QByteArray &packet);
 
     static bool isValid(const QByteArray &packet);
-    // Maps the mode byte to 1..14; 0 for a byte that names no mode.
+    /// Maps the mode byte to 1..14; 0 for a byte that names no mode.
     static int hubModeOf(quint8 modeByte);
 
     quint16 handsetsInUse() const { return m_nHandsetsInUse; }
@@ -57,7 +57,7 @@ public:
     quint8 slatesInUse() const { return m_nSlatesInUse; }
     quint8 slateCapacity() const { return m_nSlateCapacity; }
     quint8 modeByte() const { return m_nModeByte; }
-    // 1 is the idle hub; every other value (0 included) a busy one.
+    /// 1 is the idle hub; every other value (0 included) a busy one.
     int hubMode() const { return m_nHubMode; }
 
 private:
@@ -71,13 +71,13 @@ private:
     int m_nHubMode = 0;
 };
 
-// Answer to ":GN": 2-11 the hub's name (ASCII, ends at the first zero byte),
-// 12-15 its free store, kept as received.
+/// Answer to ":GN": 2-11 the hub's name (ASCII, ends at the first zero byte),
+/// 12-15 its free store, kept as received.
 class ORVEXSYSTEM_EXPORT NameAndFreeStoreResponse : public HubResponse
 {
 public:
     static const int MinimumLength = 16;
-    static const quint8 Control = 0x32; // '2'
+    static const quint8 Control = 0x32; ///< '2'
     static const int NameOffset = 2;
     static const int NameLength = 10;
     static const int FreeStoreOffset = 12;
@@ -96,12 +96,12 @@ private:
     QByteArray m_freeStore;
 };
 
-// Answer to ":GD": 2-3 the number of registered devices of one class.
+/// Answer to ":GD": 2-3 the number of registered devices of one class.
 class ORVEXSYSTEM_EXPORT DeviceCountResponse : public HubResponse
 {
 public:
     static const int MinimumLength = 4;
-    static const quint8 Control = 0x53; // 'S'
+    static const quint8 Control = 0x53; ///< 'S'
 
     DeviceCountResponse() = default;
     explicit DeviceCountResponse(const QByteArray &packet);
@@ -114,8 +114,8 @@ private:
     quint16 m_nCount = 0;
 };
 
-// The board information that ":GR08" brings: exactly 23 bytes, control 0x90;
-// 20-21 the board's version (850 and above: touch), 22 kept as a signed byte.
+/// The board information that ":GR08" brings: exactly 23 bytes, control 0x90;
+/// 20-21 the board's version (850 and above: touch), 22 kept as a signed byte.
 class ORVEXSYSTEM_EXPORT BoardInfoResponse : public HubResponse
 {
 public:
@@ -138,12 +138,12 @@ private:
     qint8 m_nTrailingByte = 0;
 };
 
-// A handset's low-battery report: 2-5 uid, 6-7 radio address.
+/// A handset's low-battery report: 2-5 uid, 6-7 radio address.
 class ORVEXSYSTEM_EXPORT BatteryLowResponse : public HubResponse
 {
 public:
     static const int MinimumLength = 8;
-    static const quint8 Control = 0x50; // 'P'
+    static const quint8 Control = 0x50; ///< 'P'
 
     BatteryLowResponse() = default;
     explicit BatteryLowResponse(const QByteArray &packet);
@@ -158,15 +158,15 @@ private:
     quint16 m_nAddress = 0;
 };
 
-// Head shared by the records of the device lists that ":GR" hh brings, and by
-// the registration and naming reports:
-//   0 length, 1 kind, 2-5 uid, 6-7 radio address, 8 product id,
-//   9.. the name, fixed width, padded with zero bytes.
-// hexId is bytes 2-7 as 12 upper-case hexadecimal characters.
-//
-// A list ends with the hub's OK reply. The response handler of a record type
-// queues listTerminator() in its place: a 5-byte packet whose length byte is
-// 0, which no record passes and so no hub can make the handler queue.
+/// Head shared by the records of the device lists that ":GR" hh brings, and by
+/// the registration and naming reports:
+///   0 length, 1 kind, 2-5 uid, 6-7 radio address, 8 product id,
+///   9.. the name, fixed width, padded with zero bytes.
+/// hexId is bytes 2-7 as 12 upper-case hexadecimal characters.
+///
+/// A list ends with the hub's OK reply. The response handler of a record type
+/// queues listTerminator() in its place: a 5-byte packet whose length byte is
+/// 0, which no record passes and so no hub can make the handler queue.
 class ORVEXSYSTEM_EXPORT RegisteredDeviceResponse : public HubResponse
 {
 public:
@@ -186,9 +186,9 @@ public:
 
 protected:
     RegisteredDeviceResponse() = default;
-    // Reads the head and a name of nameLength bytes; the caller has checked
-    // that the packet is long enough. Names are ASCII on the wire, ISO 8859-1
-    // for expression handsets; both are read as ISO 8859-1.
+    /// Reads the head and a name of nameLength bytes; the caller has checked
+    /// that the packet is long enough. Names are ASCII on the wire, ISO 8859-1
+    /// for expression handsets; both are read as ISO 8859-1.
     void parseHead(const QByteArray &packet, int nameLength);
 
     quint32 m_uid = 0;
@@ -198,8 +198,8 @@ protected:
     QByteArray m_hexId;
 };
 
-// A voting handset: exactly 13 bytes, control 0x67, product id 6 or 10,
-// name 9-12.
+/// A voting handset: exactly 13 bytes, control 0x67, product id 6 or 10,
+/// name 9-12.
 class ORVEXSYSTEM_EXPORT RegisteredVoteResponse : public RegisteredDeviceResponse
 {
 public:
@@ -213,8 +213,8 @@ public:
     static bool isValid(const QByteArray &packet);
 };
 
-// An expression or pen-expression handset: at least 23 bytes, control 0x80,
-// product id 9 or 13, name 9-22 in ISO 8859-1.
+/// An expression or pen-expression handset: at least 23 bytes, control 0x80,
+/// product id 9 or 13, name 9-22 in ISO 8859-1.
 class ORVEXSYSTEM_EXPORT RegisteredExpressionResponse : public RegisteredDeviceResponse
 {
 public:
@@ -227,16 +227,16 @@ public:
 
     static bool isValid(const QByteArray &packet);
 
-    // Expression0C for a uid whose top byte is 0x0C; else Expression unless
-    // the product id is 13 (pen expression), which has None.
+    /// Expression0C for a uid whose top byte is 0x0C; else Expression unless
+    /// the product id is 13 (pen expression), which has None.
     Device::SubType subType() const { return m_eSubType; }
 
 private:
     Device::SubType m_eSubType = Device::SubType_None;
 };
 
-// A slate: 19 or 20 bytes, control 0x67, product id 7, name 9-18; a 20-byte
-// record carries one more signed byte at 19.
+/// A slate: 19 or 20 bytes, control 0x67, product id 7, name 9-18; a 20-byte
+/// record carries one more signed byte at 19.
 class ORVEXSYSTEM_EXPORT RegisteredSlateResponse : public RegisteredDeviceResponse
 {
 public:
@@ -257,8 +257,8 @@ private:
     qint8 m_nExtra = 0;
 };
 
-// A board registered with the hub: at least 23 bytes, control 0x90, product
-// id 8, name 9-18.
+/// A board registered with the hub: at least 23 bytes, control 0x90, product
+/// id 8, name 9-18.
 class ORVEXSYSTEM_EXPORT RegisteredBoardResponse : public RegisteredDeviceResponse
 {
 public:
@@ -272,8 +272,8 @@ public:
     static bool isValid(const QByteArray &packet);
 };
 
-// A handset's answer during a question session: exactly 12 bytes, control
-// 0x83, 2-3 the handset's radio address.
+/// A handset's answer during a question session: exactly 12 bytes, control
+/// 0x83, 2-3 the handset's radio address.
 class ORVEXSYSTEM_EXPORT SessionAnswerResponse : public HubResponse
 {
 public:
@@ -289,8 +289,8 @@ protected:
     quint16 m_nAddress = 0;
 };
 
-// The one-value answer (yes/no, true/false, Likert, message): bytes 4 and 5
-// kept, byte 6 the answer; all signed.
+/// The one-value answer (yes/no, true/false, Likert, message): bytes 4 and 5
+/// kept, byte 6 the answer; all signed.
 class ORVEXSYSTEM_EXPORT SessionByteResponse : public SessionAnswerResponse
 {
 public:
@@ -307,8 +307,8 @@ private:
     qint8 m_nAnswer = 0;
 };
 
-// The six-choice answer (multiple choice, sort in order): bytes 4 and 5
-// kept, 6-11 the six answer bytes.
+/// The six-choice answer (multiple choice, sort in order): bytes 4 and 5
+/// kept, 6-11 the six answer bytes.
 class ORVEXSYSTEM_EXPORT SessionSortInOrderResponse : public SessionAnswerResponse
 {
 public:
@@ -328,7 +328,7 @@ private:
     QByteArray m_answers;
 };
 
-// Answer to ":XP003" (naming one expression handset): exactly 04 82 b2 b3.
+/// Answer to ":XP003" (naming one expression handset): exactly 04 82 b2 b3.
 class ORVEXSYSTEM_EXPORT ExpressionNameReceivedResponse : public HubResponse
 {
 public:
@@ -348,9 +348,9 @@ private:
     quint8 m_nByte3 = 0;
 };
 
-// A device message of the virtual hub's generic session: at least 7 bytes,
-// byte 0 = 0x00, byte 4 = 0xE1; 1-3 a 24-bit number, 5-6 the sender's radio
-// address, 7.. the message.
+/// A device message of the virtual hub's generic session: at least 7 bytes,
+/// byte 0 = 0x00, byte 4 = 0xE1; 1-3 a 24-bit number, 5-6 the sender's radio
+/// address, 7.. the message.
 class ORVEXSYSTEM_EXPORT GenericAsyncResponse : public HubResponse
 {
 public:
@@ -375,6 +375,7 @@ protected:
     QByteArray m_message;
 };
 
+/// A device message of the generic session, as a virtual hub delivers it.
 class ORVEXSYSTEM_EXPORT VirtualGenericAsyncResponse : public GenericAsyncResponse
 {
 public:
@@ -384,7 +385,7 @@ public:
     static bool isValid(const QByteArray &packet) { return isGenericAsyncPacket(packet); }
     static bool isGenericAsyncPacket(const QByteArray &packet);
 
-    // Parses the packet; false (and not valid) when it is no generic packet.
+    /// Parses the packet; false (and not valid) when it is no generic packet.
     virtual bool parse(const QByteArray &packet);
 };
 
