@@ -101,7 +101,9 @@ public:
     // (control 0x21); any other value as touch packets (control 0x45).
     enum TouchInfoPacketType { TouchInfoPacketType_Pen = 1, TouchInfoPacketType_Touch = 2 };
 
-    enum VotingMode { VotingMode_VB = 0, VotingMode_VM = 1 };
+    // Fixed to int: any other value is valid too and starts a voting
+    // session with a lone CR.
+    enum VotingMode : int { VotingMode_VB = 0, VotingMode_VM = 1 };
     enum YesNoResponse { YesNoResponse_No = 0, YesNoResponse_Yes = 1, YesNoResponse_Other = 2 };
     Q_ENUM(YesNoResponse)
     enum TrueFalseResponse {

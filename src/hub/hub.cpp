@@ -6,6 +6,7 @@
 #include "hub/virtualvotefile.h"
 #include "platform/platform.h"
 #include "sessions/orvexsession.h"
+#include "sessions/orvexvotesession.h"
 #include "system/orvexsystem_p.h"
 #include "system/threadcontext.h"
 
@@ -324,8 +325,8 @@ void Hub::processPacket(const QByteArray &packet)
                 decoded = true;
                 votingHandset = session->isVotingHandsetSession();
                 sender = session->senderId();
-                vote = session->voteValue().toInt();
-                batteryLow = session->batteryFlag().toInt();
+                vote = session->voteOption();
+                batteryLow = session->batteryLowFlag();
                 callback = session->voteCallback();
                 context = session->voteCallbackContext();
             }
@@ -510,11 +511,20 @@ bool Hub::preprocessOrvexvoteSession()
     return true;
 }
 
-bool Hub::startVotingSession(VotingMode, VoteCallback, void *)
+bool Hub::startVotingSession(VotingMode mode, VoteCallback callback, void *userData)
 {
-    // The voting session is not part of this build yet.
-    recordError(Error_NotSupported);
-    return false;
+    if (!preprocessOrvexvoteSession())
+        return false;
+    // The new session replaces any earlier one under the session lock, so a
+    // packet being decoded meanwhile finishes with the object it began with.
+    auto *session = new OrvexvoteSession(type(), connectionType(), mode, callback, userData);
+    const QByteArray command = session->startCommand();
+    setSession(session);
+    // A refused start keeps the new object and leaves the state as it was.
+    if (!send(command))
+        return false;
+    setSessionState(Session_Voting);
+    return true;
 }
 
 bool Hub::startMultichoiceSession(int, int, int, DisplayOption, TimeUnit, int,

@@ -18,9 +18,10 @@ QByteArray OrvexSession::stopCommand()
 
 void OrvexSession::setVote(unsigned int senderId, int vote, int batteryLow)
 {
+    m_bHasVote = true;
     m_nSenderId = senderId;
-    m_voteValue = vote;
-    m_batteryFlag = batteryLow;
+    m_nVote = vote;
+    m_nBatteryLow = batteryLow;
 }
 
 } // namespace Orvexsystem

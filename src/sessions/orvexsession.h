@@ -40,8 +40,11 @@ public:
     // as the hub kind's getDeviceId expects it), the option (invalid until a
     // vote was decoded) and the battery-low flag as an int.
     unsigned int senderId() const { return m_nSenderId; }
-    QVariant voteValue() const { return m_voteValue; }
-    QVariant batteryFlag() const { return m_batteryFlag; }
+    QVariant voteValue() const { return m_bHasVote ? QVariant(m_nVote) : QVariant(); }
+    QVariant batteryFlag() const { return m_bHasVote ? QVariant(m_nBatteryLow) : QVariant(); }
+    // The same as plain numbers (0 before a vote), for the packet path.
+    int voteOption() const { return m_nVote; }
+    int batteryLowFlag() const { return m_nBatteryLow; }
 
     Hub::Type hubType() const { return m_eHubType; }
     Hub::ConnectionType connectionType() const { return m_eConnectionType; }
@@ -52,9 +55,11 @@ protected:
     void setVote(unsigned int senderId, int vote, int batteryLow);
 
 private:
-    QVariant m_voteValue;
+    // Kept as numbers: a vote is decoded for every packet of a session.
+    bool m_bHasVote = false;
+    int m_nVote = 0;
     unsigned int m_nSenderId = 0;
-    QVariant m_batteryFlag;
+    int m_nBatteryLow = 0;
     Hub::Type m_eHubType;
     Hub::ConnectionType m_eConnectionType;
 };

@@ -234,16 +234,6 @@ Hub *OrvexSystem::findHub(HubHandle_t handle, bool orvexMap) const
     return d->hubs.value(handle, nullptr);
 }
 
-namespace {
-
-void appendDisplayInfo(const QList<Device *> &devices, QList<DeviceDisplayInfo> &list)
-{
-    for (const Device *device : devices)
-        list.append(DeviceDisplayInfo(device->name(), device->uid(), device->subType()));
-}
-
-} // namespace
-
 bool OrvexSystem::orvexDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list,
                                        Device::Type type) const
 {
@@ -259,14 +249,10 @@ bool OrvexSystem::legacyDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayI
                                         Device::Type type) const
 {
     list.clear();
+    // The hub copies what the list shows under the lists' lock: registration
+    // replies may be adding to them on the packet thread meanwhile.
     auto *hub = dynamic_cast<LegacyHub *>(findHub(handle, false));
-    if (!hub)
-        return false;
-    QList<Device *> devices;
-    if (!hub->getDeviceList(type, &devices))
-        return false;
-    appendDisplayInfo(devices, list);
-    return true;
+    return hub && hub->getDeviceDisplayInfoList(type, &list);
 }
 
 bool OrvexSystem::getOrvexExpressionDisplayInfoList(HubHandle_t handle,

@@ -2,8 +2,9 @@
 // classroom: it shows hubs as they are announced, the 2.4 GHz hub's
 // registrations, a handset registered with a PIN and named, questions asked
 // of the class with the answers tallied as they arrive, a pen stroke and a
-// two-finger touch from a board, the
-// board's touch status, a hub reset and a busy change, a hub unplugged and
+// two-finger touch from a board, the board's touch status, a hub reset and a
+// busy change, handsets and a slate registering with the legacy hub, a vote
+// on the legacy and the 2.4 GHz hub side by side, a hub unplugged and
 // plugged back, and a clean shutdown.
 
 #include <orvexsystem/orvexsystem.h>
@@ -12,12 +13,17 @@
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QElapsedTimer>
+#include <QtCore/QHash>
 #include <QtCore/QMap>
 #include <QtCore/QPoint>
+#include <QtCore/QSet>
+#include <QtCore/QTemporaryDir>
 #include <QtCore/QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 
 using namespace Orvexsystem;
 
@@ -238,6 +244,125 @@ void showHubEvents(QCoreApplication &app, TwoPointFourGHzHub *hub)
     QObject::disconnect(battery);
 }
 
+// The legacy hub keeps no list of its own: registered handsets and slates
+// are remembered in the machine-wide settings file.
+void registerWithLegacyHub(QCoreApplication &app, LegacyHub *hub)
+{
+    out() << "registering with the legacy hub on handle " << hub->handle() << ':' << Qt::endl;
+    int handsets = 0;
+    auto registered = QObject::connect(hub, &LegacyHub::voteDeviceRegistered, &app,
+        [&](quint32 id, bool, int version) {
+            ++handsets;
+            out() << "  voting handset " << hexUid(id) << " registered (version " << version << ')'
+                  << Qt::endl;
+        });
+    hub->startVoteRegistrationSession();
+    waitUntil([&] { return handsets == 4; });
+    hub->stopVoteRegistrationSession();
+    QObject::disconnect(registered);
+
+    // A slate asks for a PIN; the learner keys in the one the host shows.
+    bool slateDone = false;
+    const RegistrationCode pin(QStringLiteral("CAF"));
+    auto asked = QObject::connect(hub, &LegacyHub::generatePinforSlateRegistration, &app,
+        [&](quint8 id) {
+            out() << "  slate " << id << " asks for a PIN: showing " << pin.toString() << Qt::endl;
+            hub->startSlatePINRegistration(id, pin);
+        });
+    auto slate = QObject::connect(hub, &LegacyHub::slateDeviceRegistered, &app, [&](quint8 id) {
+        slateDone = true;
+        out() << "  slate " << id << " registered with its PIN" << Qt::endl;
+    });
+    hub->startSlateRegistrationSession();
+    waitUntil([&] { return slateDone; });
+    hub->stopSlateRegistrationSession();
+    QObject::disconnect(asked);
+    QObject::disconnect(slate);
+}
+
+// One hub's votes: each handset's last option, and the handsets whose
+// battery is low. Filled on the driver's thread.
+struct Tally
+{
+    std::mutex mu;
+    QHash<quint32, int> lastOption;
+    QSet<quint32> lowBattery;
+
+    static void vote(Hub *, quint32 uid, int option, bool batteryLow, void *context)
+    {
+        auto *tally = static_cast<Tally *>(context);
+        std::lock_guard<std::mutex> lock(tally->mu);
+        tally->lastOption.insert(uid, option);
+        if (batteryLow)
+            tally->lowBattery.insert(uid);
+    }
+    static void battery(Hub *, quint32 uid, void *context)
+    {
+        auto *tally = static_cast<Tally *>(context);
+        std::lock_guard<std::mutex> lock(tally->mu);
+        tally->lowBattery.insert(uid);
+    }
+    int voters()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return int(lastOption.size());
+    }
+    int count(int option)
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return int(std::count(lastOption.cbegin(), lastOption.cend(), option));
+    }
+    bool hasWarnings()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        return !lowBattery.isEmpty();
+    }
+    QString warnings()
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        QStringList uids;
+        for (quint32 uid : std::as_const(lowBattery))
+            uids << hexUid(uid);
+        uids.sort();
+        return uids.isEmpty() ? QStringLiteral("none") : uids.join(QLatin1String(", "));
+    }
+};
+
+void voteSideBySide(LegacyHub *legacy, TwoPointFourGHzHub *rf)
+{
+    Tally legacyTally;
+    Tally rfTally;
+    // The 2.4 GHz hub reports a low battery apart from the votes.
+    rf->setBatteryLowCallback(&Tally::battery, &rfTally);
+    if (!legacy->startVotingSession(Hub::VotingMode_VB, &Tally::vote, &legacyTally)
+        || !rf->startVotingSession(Hub::VotingMode_VB, &Tally::vote, &rfTally)) {
+        out() << "a voting session did not start" << Qt::endl;
+        return;
+    }
+    // The learners press keys of their own choosing; two batteries are low.
+    orvexsim_legacy_seed(legacy->handle(), 7);
+    orvexsim_legacy_set_handset(legacy->handle(), 0x1A2B03, 1, 1);
+    const int legacyVoters = orvexsim_legacy_class_vote(legacy->handle(), 0);
+    orvexsim_seed_handsets(rf->handle(), 7);
+    orvexsim_set_handset_delay_ms(rf->handle(), ORVEXSIM_ALL_HANDSETS, 0, 300);
+    orvexsim_vote(rf->handle(), 0x06A1000C, 0, 1, 1);
+    const int rfVoters = orvexsim_vote(rf->handle(), ORVEXSIM_ALL_HANDSETS, 0, 1, 0);
+    waitUntil([&] {
+        return legacyTally.voters() >= legacyVoters && rfTally.voters() >= rfVoters
+               && rfTally.hasWarnings();
+    });
+    legacy->stopSession();
+    rf->stopSession();
+
+    out() << "vote:    option  legacy hub  2.4 GHz hub" << Qt::endl;
+    for (int option = 1; option <= 6; ++option)
+        out() << "              " << QChar(QLatin1Char(char('A' + option - 1)))
+              << QString::number(legacyTally.count(option)).rightJustified(12)
+              << QString::number(rfTally.count(option)).rightJustified(13) << Qt::endl;
+    out() << "  battery low: legacy hub " << legacyTally.warnings() << "; 2.4 GHz hub "
+          << rfTally.warnings() << Qt::endl;
+}
+
 // Registers a waiting voting handset with the PIN it keys, names it, then
 // asks the class a yes/no, a multiple-choice and a short text question. The
 // reports arrive on the driver's thread and reach this thread through the
@@ -333,6 +458,10 @@ void runClassroom(QCoreApplication &app, TwoPointFourGHzHub *hub)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // Machine-wide data, such as the legacy hubs' registrations, goes to a
+    // scratch folder instead of the system's.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_DIRS", data.path().toLocal8Bit());
     OrvexSystem &system = OrvexSystem::instance();
 
     Hub *lastConnected = nullptr;
@@ -379,11 +508,20 @@ int main(int argc, char **argv)
             showHubEvents(app, rf);
         }
 
+    LegacyHub *legacy = nullptr;
+    TwoPointFourGHzHub *rf = nullptr;
+    for (Hub *hub : std::as_const(hubs)) {
+        if (auto *l = qobject_cast<LegacyHub *>(hub))
+            legacy = l;
+        else if (auto *r = qobject_cast<TwoPointFourGHzHub *>(hub); r && !r->isVirtualHub())
+            rf = r;
+    }
+    if (legacy)
+        registerWithLegacyHub(app, legacy);
+    if (legacy && rf)
+        voteSideBySide(legacy, rf);
+
     // Unplug the legacy hub and plug it back: the same object comes back.
-    Hub *legacy = nullptr;
-    for (Hub *hub : std::as_const(hubs))
-        if (hub->type() == Hub::Type_Legacy)
-            legacy = hub;
     if (legacy) {
         out() << "unplugging handle " << legacy->handle() << Qt::endl;
         lastConnected = nullptr;
