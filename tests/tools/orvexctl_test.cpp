@@ -15,7 +15,9 @@
 
 namespace {
 
-// Fast learners who all answer the same, so that tallies are exact.
+// Fast learners who all answer the same, so that tallies are exact. The
+// legacy hub's handsets are %1: waiting to register, or registered in an
+// earlier lesson.
 const char *const Scenario = R"(orvexscenario 1
 hub 1 rf uid=0x51C0A8E3 version=0x0301 name="Room 12"
   device vote 0x06A10001 address=0x0101 count=6 name="V{nn}"
@@ -28,6 +30,8 @@ hub 1 rf uid=0x51C0A8E3 version=0x0301 name="Room 12"
   distribution yesno A=100
 hub 2 legacy uid=0x4C3B2A19 connection=usb version=864
   board 0 address=0 name="Board" version=864
+  handset 0x1A2B01 %1 version=3 count=2
+  learners seed=7
 )";
 
 struct Result
@@ -56,9 +60,14 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         QDir(m_dir.path()).mkpath(QStringLiteral("data"));
         QDir(m_dir.path()).mkpath(QStringLiteral("state"));
+        writeScenario(QStringLiteral("waiting"));
+    }
+
+    void writeScenario(const QString &legacyHandsets)
+    {
         QFile file(path(QStringLiteral("classroom.scn")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(Scenario);
+        file.write(QString::fromUtf8(Scenario).arg(legacyHandsets).toUtf8());
     }
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -277,6 +286,31 @@ TEST_F(OrvexctlTest, RegistersTheHandsetsThatKeyThePin)
                                 true);
     EXPECT_EQ(wrongPin.code, 6);
     EXPECT_TRUE(wrongPin.out.contains("0 devices registered"));
+}
+
+// A legacy hub keeps no list: the library keeps its registrations in the
+// machine-wide settings (here in the scratch folder), for the next lesson.
+TEST_F(OrvexctlTest, LegacyHandsetsRegisterInOneLessonAndVoteInTheNext)
+{
+    const Result registered = run({QStringLiteral("register"), QStringLiteral("--hub"), QStringLiteral("2"),
+                                   QStringLiteral("--class"), QStringLiteral("vote"), QStringLiteral("--count"),
+                                   QStringLiteral("2"), QStringLiteral("--json")},
+                                  true);
+    ASSERT_EQ(registered.code, 0) << registered.err.constData();
+    EXPECT_TRUE(registered.json()[QStringLiteral("pin")].isNull());
+    EXPECT_EQ(registered.json()[QStringLiteral("registered")].toArray().size(), 2);
+
+    writeScenario(QStringLiteral("registered"));
+    const Result listed = run({QStringLiteral("list"), QStringLiteral("--json")});
+    ASSERT_EQ(listed.code, 0);
+    EXPECT_EQ(listed.json()[QStringLiteral("hubs")].toArray().at(1)[QStringLiteral("devices")].toArray().size(), 2);
+    const Result vote = run({QStringLiteral("vote"), QStringLiteral("--hub"), QStringLiteral("2"), QStringLiteral("--count"),
+                             QStringLiteral("2"), QStringLiteral("--json")},
+                            true);
+    ASSERT_EQ(vote.code, 0) << vote.err.constData();
+    EXPECT_EQ(vote.json()[QStringLiteral("respondents")].toInt(), 2);
+    EXPECT_EQ(vote.json()[QStringLiteral("responses")].toArray().at(0)[QStringLiteral("uid")].toString(),
+              QStringLiteral("0x001A2B01"));
 }
 
 TEST_F(OrvexctlTest, NamesADeviceAndClearsOnlyWhenConfirmed)

@@ -238,7 +238,7 @@ void Context::endLive()
     m_liveLines = 0;
 }
 
-bool Context::hubCan(Hub *hub, HubNeed need)
+bool Context::hubCan(Hub *hub, HubNeed need, bool explicitChoice)
 {
     switch (need) {
     case HubNeed::Any:
@@ -248,7 +248,9 @@ bool Context::hubCan(Hub *hub, HubNeed need)
     case HubNeed::Voting:
         return true;
     case HubNeed::Registration:
-        return hub->supportsRegistration();
+        // A legacy hub whose model is not known to register can still be
+        // named explicitly: the hub's answers decide then.
+        return hub->supportsRegistration() || explicitChoice;
     }
     return false;
 }
@@ -281,14 +283,14 @@ Hub *Context::selectHub(const QString &spec, HubNeed need, int *exitCode)
             else if (auto *rf = qobject_cast<TwoPointFourGHzHub *>(hub))
                 match = rf->name().compare(spec, Qt::CaseInsensitive) == 0;
             if (match)
-                return hubCan(hub, need) ? hub : unsuitable(hub);
+                return hubCan(hub, need, true) ? hub : unsuitable(hub);
         }
         *exitCode = fail(Exit_NoSuchHub, QStringLiteral("no connected hub %1").arg(spec));
         return nullptr;
     }
     QList<Hub *> suitable;
     for (Hub *hub : std::as_const(hubs))
-        if (hubCan(hub, need))
+        if (hubCan(hub, need, false))
             suitable << hub;
     if (suitable.size() == 1)
         return suitable.first();

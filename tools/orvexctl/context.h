@@ -121,7 +121,7 @@ public:
     qint64 elapsedMs() const { return m_clock.elapsed(); }
 
 private:
-    bool hubCan(Orvexsystem::Hub *hub, HubNeed need);
+    bool hubCan(Orvexsystem::Hub *hub, HubNeed need, bool explicitChoice);
 
     QString m_command;
     GlobalOptions m_options;

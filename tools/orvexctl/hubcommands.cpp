@@ -42,9 +42,9 @@ int boardCount(Hub *hub)
 {
     if (auto *rf = qobject_cast<TwoPointFourGHzHub *>(hub))
         return rf->orvexBoardCount();
-    int count = 0;
-    hub->getDeviceCount(Device::Type_LegacyOrvexboard, &count);
-    return count;
+    if (auto *legacy = qobject_cast<LegacyHub *>(hub))
+        return legacy->orvexboardCount();
+    return 0;
 }
 
 QString hubName(Hub *hub)
@@ -140,8 +140,8 @@ int runList(Context &context, const QCommandLineParser &parser)
         }
         QList<QPair<Device::Type, int>> counts;
         for (const DeviceEntry &device : std::as_const(devices)) {
-            context.out() << "  " << deviceTypeWord(device.type).leftJustified(15) << hexUid(device.uid) << "  "
-                          << device.name << Qt::endl;
+            context.out() << "  " << deviceTypeWord(device.type).leftJustified(15) << hexUid(device.uid)
+                          << (device.name.isEmpty() ? QString() : QStringLiteral("  ") + device.name) << Qt::endl;
             auto it = std::find_if(counts.begin(), counts.end(),
                                    [&](const QPair<Device::Type, int> &c) { return c.first == device.type; });
             if (it == counts.end())
@@ -232,12 +232,28 @@ int runInfo(Context &context, const QCommandLineParser &parser)
                   {Device::Type_TwoPointFourGHzOrvexSlate, rf->orvexSlateCount()},
                   {Device::Type_PenExpression, rf->penExpressionCount()},
                   {Device::Type_TwoPointFourGHzOrvexboard, rf->orvexBoardCount()}};
-    } else {
-        for (Device::Type type : {Device::Type_LegacyOrvexvote, Device::Type_Legacyslate, Device::Type_LegacyOrvexboard}) {
+    } else if (auto *legacy = qobject_cast<LegacyHub *>(hub)) {
+        // The radio settings the hub reported when it connected.
+        QJsonObject radio;
+        QStringList radioText;
+        const auto setting = [&](const QString &key, const QString &label, bool (LegacyHub::*get)(quint8 &)) {
+            quint8 value = 0;
+            const bool known = (legacy->*get)(value);
+            radio.insert(key, known ? QJsonValue(int(value)) : QJsonValue());
+            radioText << QStringLiteral("%1 %2").arg(label, known ? QString::number(value) : QStringLiteral("?"));
+        };
+        setting(QStringLiteral("voteChannel"), QStringLiteral("vote channel"), &LegacyHub::getVoteChannel);
+        setting(QStringLiteral("slateChannel"), QStringLiteral("slate channel"), &LegacyHub::getSlateChannel);
+        setting(QStringLiteral("band"), QStringLiteral("band"), &LegacyHub::getRFBand);
+        setting(QStringLiteral("boardId"), QStringLiteral("board id"), &LegacyHub::getBoardID);
+        object.insert(QStringLiteral("radio"), radio);
+        row(QStringLiteral("radio"), radioText.join(QLatin1String(", ")));
+        for (Device::Type type : {Device::Type_LegacyOrvexvote, Device::Type_Legacyslate}) {
             int count = 0;
             hub->getDeviceCount(type, &count);
             counts.append({type, count});
         }
+        counts.append({Device::Type_LegacyOrvexboard, legacy->orvexboardCount()});
     }
     for (const auto &count : std::as_const(counts))
         countsJson.insert(deviceTypeWord(count.first), count.second);
@@ -273,21 +289,19 @@ bool registeredDevices(Hub *hub, QList<DeviceEntry> *devices)
     bool ok = true;
     for (Device::Type type : rf ? TwoPointFourGHzLists : LegacyLists) {
         // Brings an out-of-date list up to date; the pointers are not used,
-        // as the event thread may rebuild a list at any time.
+        // as another thread may rebuild a list at any time.
         QList<Device *> pointers;
         if (!hub->getDeviceList(type, &pointers)) {
             ok = false;
             continue;
         }
-        if (rf) {
-            QList<DeviceDisplayInfo> infos;
+        QList<DeviceDisplayInfo> infos;
+        if (rf)
             rf->readDeviceDisplayInfoList(type, &infos);
-            for (const DeviceDisplayInfo &info : std::as_const(infos))
-                devices->append(DeviceEntry{type, info.uid, info.name, info.subType});
-        } else {
-            for (Device *device : std::as_const(pointers))
-                devices->append(DeviceEntry{type, device->uid(), device->name(), device->subType()});
-        }
+        else if (auto *legacy = qobject_cast<LegacyHub *>(hub))
+            legacy->getDeviceDisplayInfoList(type, &infos);
+        for (const DeviceDisplayInfo &info : std::as_const(infos))
+            devices->append(DeviceEntry{type, info.uid, info.name, info.subType});
     }
     return ok;
 }

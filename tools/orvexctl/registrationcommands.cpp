@@ -31,7 +31,8 @@ void addOptionsRegister(QCommandLineParser &parser)
                                      "(expression handsets and pen-expression devices)."),
                       QStringLiteral("class")});
     parser.addOption({QStringLiteral("pin"),
-                      QStringLiteral("The PIN the learners key in: three letters A to F."),
+                      QStringLiteral("The PIN the learners key in: three letters A to F (not for a legacy "
+                                     "hub's voting handsets)."),
                       QStringLiteral("pin")});
     parser.addOption({QStringLiteral("naming"),
                       QStringLiteral("expression: each handset also takes a name as it registers.")});
@@ -63,7 +64,7 @@ int checkRegister(const QCommandLineParser &parser, QString *error)
         || !intOption(parser, QStringLiteral("characters"), 0, 4, 0, &value, error)
         || !durationOptions(parser, &durationMs, &value, error))
         return Exit_Usage;
-    if (!validPin(parser.value(QStringLiteral("pin")))) {
+    if (parser.isSet(QStringLiteral("pin")) && !validPin(parser.value(QStringLiteral("pin")))) {
         *error = QStringLiteral("--pin must be three letters A to F");
         return Exit_Usage;
     }
@@ -76,6 +77,44 @@ int checkRegister(const QCommandLineParser &parser, QString *error)
         return Exit_Usage;
     }
     return Exit_Success;
+}
+
+// Waits for the registrations (reported by the hub kind's own signals into
+// registered, on this thread), ends the session and shows the result.
+int awaitRegistrations(Context &context, Hub *hub, const QString &deviceClass, const QString &pin,
+                       const QJsonArray &registered, int goal, qint64 durationMs, const std::function<bool()> &stop)
+{
+    if (!context.json() && !context.quiet())
+        context.note(pin.isEmpty() ? QStringLiteral("registering on %1").arg(hubTitle(hub))
+                                   : QStringLiteral("registering on %1: learners key %2").arg(hubTitle(hub), pin));
+    const qint64 begin = context.elapsedMs();
+    const Context::End end = context.runUntil([&] { return goal > 0 && registered.size() >= goal; }, durationMs, [&] {
+        context.progress(QStringLiteral("%1 registered, %2 s left")
+                             .arg(registered.size())
+                             .arg((durationMs - (context.elapsedMs() - begin) + 999) / 1000));
+    });
+    const qint64 elapsed = context.elapsedMs() - begin;
+    context.endProgress();
+    const bool stopped = stop();
+
+    if (context.json()) {
+        context.printJson(QJsonObject{{QStringLiteral("hub"), hubReference(hub)},
+                                      {QStringLiteral("class"), deviceClass},
+                                      {QStringLiteral("pin"), pin.isEmpty() ? QJsonValue() : QJsonValue(pin)},
+                                      {QStringLiteral("registered"), registered},
+                                      {QStringLiteral("elapsedMs"), elapsed},
+                                      {QStringLiteral("end"), endWord(end)},
+                                      {QStringLiteral("goal"), goal > 0 ? QJsonValue(goal) : QJsonValue()},
+                                      {QStringLiteral("complete"), goal <= 0 || registered.size() >= goal},
+                                      {QStringLiteral("stopped"), stopped}});
+    } else {
+        context.out() << registered.size() << ' ' << (registered.size() == 1 ? "device" : "devices")
+                      << " registered in " << QString::number(elapsed / 1000.0, 'f', 1) << " s" << Qt::endl;
+    }
+    if (!stopped)
+        return context.hubFailure(hub, QStringLiteral("the registration did not end cleanly; "
+                                                      "registrations may not be saved"));
+    return endCode(context, end, goal, int(registered.size()), QStringLiteral("registrations"));
 }
 
 int runRegister(Context &context, const QCommandLineParser &parser)
@@ -91,13 +130,17 @@ int runRegister(Context &context, const QCommandLineParser &parser)
     intOption(parser, QStringLiteral("name-length"), 1, Hub::maxEndUserNameLength, 14, &nameLength, &error);
     intOption(parser, QStringLiteral("characters"), 0, 4, 0, &characters, &error);
     durationOptions(parser, &durationMs, &goal, &error);
-    const QString pin = parser.value(QStringLiteral("pin")).toUpper();
+    QString pin = parser.value(QStringLiteral("pin")).toUpper();
     const RegistrationCode code3(pin);
-
     auto *rf = qobject_cast<TwoPointFourGHzHub *>(hub);
-    if (!rf)
-        return context.fail(Exit_NotSupported,
-                             QStringLiteral("%1: registration on legacy hubs is not in this library yet").arg(hubTitle(hub)));
+    auto *legacy = qobject_cast<LegacyHub *>(hub);
+    const bool legacyVotes = legacy && deviceClass == QLatin1String("vote");
+    if (legacy && deviceClass == QLatin1String("expression"))
+        return context.fail(Exit_NotSupported, QStringLiteral("%1 has no expression handsets").arg(hubTitle(hub)));
+    if (legacyVotes)
+        pin.clear(); // legacy handsets register without one
+    else if (pin.isEmpty())
+        return context.fail(Exit_Usage, QStringLiteral("--pin is needed: the PIN the learners key in"));
 
     // Each registration reaches this thread through a queued connection.
     QJsonArray registered;
@@ -107,11 +150,33 @@ int runRegister(Context &context, const QCommandLineParser &parser)
                                       {QStringLiteral("uid"), hexUid(uid)},
                                       {QStringLiteral("name"), name}});
         if (!context.json())
-            context.out() << "registered " << type << ' ' << hexUid(uid) << "  " << name << Qt::endl;
+            context.out() << "registered " << type << ' ' << hexUid(uid) << (name.isEmpty() ? QString() : QStringLiteral("  ") + name)
+                          << Qt::endl;
         context.wake();
     };
     std::function<bool()> start, stop;
-    if (deviceClass == QLatin1String("vote")) {
+    if (legacy && legacyVotes) {
+        QObject::connect(legacy, &LegacyHub::voteDeviceRegistered, &receiver,
+                         [report](quint32 uid, bool, int) { report(QStringLiteral("vote"), QString(), uid); },
+                         Qt::QueuedConnection);
+        start = [legacy] { return legacy->startVoteRegistrationSession(); };
+        stop = [legacy] { return legacy->stopVoteRegistrationSession(); };
+    } else if (legacy) {
+        // Each slate asks for a PIN and is registered when its learner keys
+        // in the one given.
+        QObject::connect(legacy, &LegacyHub::generatePinforSlateRegistration, &receiver,
+                         [legacy, code3, &context](quint8 id) {
+                             if (!legacy->startSlatePINRegistration(id, code3))
+                                 context.note(QStringLiteral("slate %1 asked for a PIN that could not be sent (%2)")
+                                                  .arg(id)
+                                                  .arg(Hub::errorAsString(legacy->getLastError())));
+                         },
+                         Qt::QueuedConnection);
+        QObject::connect(legacy, &LegacyHub::slateDeviceRegistered, &receiver,
+                         [report](quint8 id) { report(QStringLiteral("slate"), QString(), id); }, Qt::QueuedConnection);
+        start = [legacy] { return legacy->startSlateRegistrationSession(); };
+        stop = [legacy] { return legacy->stopSlateRegistrationSession(); };
+    } else if (deviceClass == QLatin1String("vote")) {
         QObject::connect(rf, &TwoPointFourGHzHub::voteDeviceRegistered, &receiver,
                          [report](QString name, quint32 uid) { report(QStringLiteral("vote"), name, uid); },
                          Qt::QueuedConnection);
@@ -140,42 +205,13 @@ int runRegister(Context &context, const QCommandLineParser &parser)
     }
 
     if (!start()) {
-        // A start refused without an error of its own: a session is open or
-        // the hub is busy.
-        if (rf->isConnected() && rf->state() != TwoPointFourGHzHub::State_Idle)
+        // A 2.4 GHz start refused without an error of its own: a session is
+        // open or the hub is busy.
+        if (rf && rf->isConnected() && rf->state() != TwoPointFourGHzHub::State_Idle)
             return context.fail(Exit_HubError, QStringLiteral("%1 is busy: registration did not start").arg(hubTitle(hub)));
         return context.hubFailure(hub, QStringLiteral("registration did not start"));
     }
-    if (!context.json() && !context.quiet())
-        context.note(QStringLiteral("registering on %1: learners key %2").arg(hubTitle(hub), pin));
-    const qint64 begin = context.elapsedMs();
-    const Context::End end = context.runUntil([&] { return goal > 0 && registered.size() >= goal; }, durationMs, [&] {
-        context.progress(QStringLiteral("%1 registered, %2 s left")
-                             .arg(registered.size())
-                             .arg((durationMs - (context.elapsedMs() - begin) + 999) / 1000));
-    });
-    const qint64 elapsed = context.elapsedMs() - begin;
-    context.endProgress();
-    const bool stopped = stop();
-
-    if (context.json()) {
-        context.printJson(QJsonObject{{QStringLiteral("hub"), hubReference(hub)},
-                                      {QStringLiteral("class"), deviceClass},
-                                      {QStringLiteral("pin"), pin},
-                                      {QStringLiteral("registered"), registered},
-                                      {QStringLiteral("elapsedMs"), elapsed},
-                                      {QStringLiteral("end"), endWord(end)},
-                                      {QStringLiteral("goal"), goal > 0 ? QJsonValue(goal) : QJsonValue()},
-                                      {QStringLiteral("complete"), goal <= 0 || registered.size() >= goal},
-                                      {QStringLiteral("stopped"), stopped}});
-    } else {
-        context.out() << registered.size() << ' ' << (registered.size() == 1 ? "device" : "devices")
-                      << " registered in " << QString::number(elapsed / 1000.0, 'f', 1) << " s" << Qt::endl;
-    }
-    if (!stopped)
-        return context.hubFailure(hub, QStringLiteral("the registration did not end cleanly; "
-                                                      "registrations may not be saved"));
-    return endCode(context, end, goal, int(registered.size()), QStringLiteral("registrations"));
+    return awaitRegistrations(context, hub, deviceClass, pin, registered, goal, durationMs, stop);
 }
 
 // --- name ---------------------------------------------------------------
@@ -347,42 +383,62 @@ int runClear(Context &context, const QCommandLineParser &parser)
     QString what, error;
     choiceOption(parser, QStringLiteral("what"), ClearWhat, &what, &error);
     auto *rf = qobject_cast<TwoPointFourGHzHub *>(hub);
-    if (!rf)
+    auto *legacy = qobject_cast<LegacyHub *>(hub);
+    const QStringList legacyWhat{QStringLiteral("all"), QStringLiteral("votes"), QStringLiteral("slates")};
+    if (!rf && !(legacy && legacyWhat.contains(what)))
         return context.fail(Exit_NotSupported,
-                            QStringLiteral("%1: clearing legacy hubs is not in this library yet").arg(hubTitle(hub)));
+                            QStringLiteral("%1 has no %2 to clear").arg(hubTitle(hub), what));
 
     const QString subject = what == QLatin1String("all") ? QStringLiteral("every registration")
                                                           : QStringLiteral("the registered %1").arg(what);
+    const QString name = rf ? QStringLiteral(" \"%1\"").arg(rf->name()) : QString();
     if (!parser.isSet(QStringLiteral("yes"))
-        && !context.confirm(QStringLiteral("Clear %1 from %2 \"%3\"? The devices will have to register again.")
-                                .arg(subject, hubTitle(hub), rf->name())))
+        && !context.confirm(QStringLiteral("Clear %1 from %2%3? The devices will have to register again.")
+                                .arg(subject, hubTitle(hub), name)))
         return context.fail(Exit_Cancelled, QStringLiteral("not confirmed: nothing cleared"));
 
-    context.progress(QStringLiteral("clearing %1 (the hub writes its store)").arg(subject));
-    OKResponse reply;
+    context.progress(QStringLiteral("clearing %1").arg(subject));
     bool cleared = false;
-    if (what == QLatin1String("all"))
-        cleared = rf->clearHub(&reply);
-    else if (what == QLatin1String("votes"))
-        cleared = rf->clearHubOfVotes(&reply);
-    else if (what == QLatin1String("slates"))
-        cleared = rf->clearHubOfSlates(&reply);
-    else if (what == QLatin1String("boards"))
-        cleared = rf->clearHubOfBoards(&reply);
-    else if (what == QLatin1String("expressions"))
-        cleared = rf->clearHubOfExpressions(&reply);
-    else
-        cleared = rf->clearHubOfPenExpressions(&reply);
+    QJsonObject left;
+    if (rf) {
+        // The hub confirms once it has written its store.
+        OKResponse reply;
+        if (what == QLatin1String("all"))
+            cleared = rf->clearHub(&reply);
+        else if (what == QLatin1String("votes"))
+            cleared = rf->clearHubOfVotes(&reply);
+        else if (what == QLatin1String("slates"))
+            cleared = rf->clearHubOfSlates(&reply);
+        else if (what == QLatin1String("boards"))
+            cleared = rf->clearHubOfBoards(&reply);
+        else if (what == QLatin1String("expressions"))
+            cleared = rf->clearHubOfExpressions(&reply);
+        else
+            cleared = rf->clearHubOfPenExpressions(&reply);
+        cleared = cleared && reply.isValidResponse();
+        // What is left, as the hub counts it.
+        if (cleared)
+            left = QJsonObject{{QStringLiteral("vote"), rf->orvexvoteCount()},
+                               {QStringLiteral("expression"), rf->orvexexpressionCount()},
+                               {QStringLiteral("slate"), rf->orvexSlateCount()},
+                               {QStringLiteral("pen-expression"), rf->penExpressionCount()},
+                               {QStringLiteral("board"), rf->orvexBoardCount()}};
+    } else {
+        if (what == QLatin1String("all"))
+            cleared = legacy->clearHub();
+        else if (what == QLatin1String("votes"))
+            cleared = legacy->clearHubOfVotes();
+        else
+            cleared = legacy->clearHubOfSlates();
+        int votes = 0, slates = 0;
+        legacy->getDeviceCount(Device::Type_LegacyOrvexvote, &votes);
+        legacy->getDeviceCount(Device::Type_Legacyslate, &slates);
+        left = QJsonObject{{QStringLiteral("vote"), votes}, {QStringLiteral("slate"), slates}};
+    }
     context.endProgress();
-    if (!cleared || !reply.isValidResponse())
+    if (!cleared)
         return context.hubFailure(hub, QStringLiteral("%1 was not cleared").arg(subject));
 
-    // What is left, as the hub counts it.
-    QJsonObject left{{QStringLiteral("vote"), rf->orvexvoteCount()},
-                     {QStringLiteral("expression"), rf->orvexexpressionCount()},
-                     {QStringLiteral("slate"), rf->orvexSlateCount()},
-                     {QStringLiteral("pen-expression"), rf->penExpressionCount()},
-                     {QStringLiteral("board"), rf->orvexBoardCount()}};
     if (context.json()) {
         context.printJson(QJsonObject{{QStringLiteral("hub"), hubReference(hub)},
                                       {QStringLiteral("cleared"), what},
