@@ -341,17 +341,20 @@ TEST_F(OrvexctlTest, WatchWritesPenAndTouchEventsAsJsonLines)
     ASSERT_EQ(watched.code, 0) << watched.err.constData();
     const QList<QJsonObject> lines = watched.jsonLines();
     ASSERT_GE(lines.size(), 40);
-    QStringList kinds;
+    QStringList kinds, actions;
     for (const QJsonObject &line : lines) {
         EXPECT_EQ(line[QStringLiteral("hub")].toInt(), 1);
         EXPECT_TRUE(line.contains(QStringLiteral("timeMs")));
         kinds << line[QStringLiteral("event")].toString();
         if (kinds.last() == QLatin1String("pen")) {
-            EXPECT_TRUE(line.contains(QStringLiteral("action")) && line.contains(QStringLiteral("x")));
+            EXPECT_TRUE(line.contains(QStringLiteral("x")) && line.contains(QStringLiteral("tip")));
+            actions << line[QStringLiteral("action")].toString();
         }
     }
     EXPECT_TRUE(kinds.contains(QStringLiteral("pen")));
     EXPECT_TRUE(kinds.contains(QStringLiteral("touch")));
+    // A stroke: moves in proximity, the tip down, moves, the tip up.
+    EXPECT_TRUE(actions.contains(QStringLiteral("tip-down"))) << qPrintable(actions.join(QLatin1Char(' ')));
 }
 
 TEST_F(OrvexctlTest, RecordsATraceThatReadsBack)

@@ -38,7 +38,7 @@ bool intOption(const QCommandLineParser &parser, const QString &name, int minimu
     }
     bool ok = false;
     const QString text = parser.value(name);
-    const int number = text.toInt(&ok, 0);
+    const int number = text.toInt(&ok, 10);
     if (!ok || number < minimum || number > maximum) {
         *error = QStringLiteral("--%1 must be a number from %2 to %3, not '%4'")
                      .arg(name)

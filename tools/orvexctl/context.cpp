@@ -118,6 +118,8 @@ bool Context::finish()
         system().shutdown();
         m_started = false;
     }
+    // No callback runs any more.
+    m_queues.clear();
     if (m_recorder) {
         ok = m_recorder->stop();
         m_recordedEvents = m_recorder->eventCount();

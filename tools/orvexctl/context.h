@@ -12,8 +12,11 @@
 #include <QtCore/QStringList>
 #include <QtCore/QTextStream>
 
+#include "reportqueue.h"
+
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace OrvexTrace {
 class TraceRecorder;
@@ -117,6 +120,19 @@ public:
                  const std::function<void()> &tick = {});
     // Makes a running runUntil() look at done() at once (after a report).
     void wake();
+    // A queue for the callbacks of the library. It lives until the library
+    // has shut down: a callback set on a hub may still run until then.
+    template <class T>
+    std::shared_ptr<ReportQueue<T>> makeQueue()
+    {
+        auto queue = std::make_shared<ReportQueue<T>>();
+        m_queues.push_back(queue);
+        return queue;
+    }
+
+    // Keeps object (a callbacks' context) until the library has shut down.
+    void keepUntilShutdown(std::shared_ptr<void> object) { m_queues.push_back(std::move(object)); }
+
     // Milliseconds since the command began.
     qint64 elapsedMs() const { return m_clock.elapsed(); }
 
@@ -135,6 +151,7 @@ private:
     qint64 m_lastProgressMs = -1000000;
     int m_liveLines = 0;
     std::function<void()> m_wake;
+    std::vector<std::shared_ptr<void>> m_queues;
     std::unique_ptr<OrvexTrace::TraceRecorder> m_recorder;
     qint64 m_recordedEvents = 0; // once the recorder stopped
 };

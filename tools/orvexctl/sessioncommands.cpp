@@ -15,14 +15,21 @@ namespace {
 
 const int ChartWidth = 40;
 
-// A session whose answers are tallied as they arrive. The hub reports on
-// the driver's thread; the reports reach this (the main) thread through
-// queued signal connections, so the tally is only ever touched here.
+// A session whose answers are tallied as they arrive. The hub calls the
+// session's callbacks on the driver's thread; they only queue the answer,
+// and this (the main) thread takes the queue into the tally.
 class TallyRun
 {
 public:
+    struct Answer
+    {
+        quint32 uid = 0;
+        QString answer;
+        QStringList choices;
+    };
+
     TallyRun(Context &context, Hub *hub, const QString &title, const QStringList &fixed)
-        : m_context(context), m_hub(hub), m_title(title), m_tally(fixed)
+        : m_context(context), m_hub(hub), m_title(title), m_tally(fixed), m_queue(context.makeQueue<Answer>())
     {
     }
 
@@ -38,12 +45,13 @@ public:
         }
     }
 
-    void add(quint32 uid, const QString &answer, const QStringList &choices)
+    // The context to give the hub's callbacks; any thread.
+    void *callbackContext() { return m_queue.get(); }
+    static void post(void *context, quint32 uid, const QString &answer, const QStringList &choices)
     {
-        m_tally.add(uid, answer, choices);
-        m_context.wake();
+        static_cast<ReportQueue<Answer> *>(context)->push(Answer{uid, answer, choices});
     }
-    void add(quint32 uid, const QString &answer) { add(uid, answer, {answer}); }
+    static void post(void *context, quint32 uid, const QString &answer) { post(context, uid, answer, {answer}); }
 
     // Runs start(), then waits for the goal, the duration or Ctrl-C, then
     // runs stop(). Exit_Success, or the failure's code after reporting it.
@@ -55,7 +63,10 @@ public:
         if (!start())
             return m_context.hubFailure(m_hub, QStringLiteral("%1 did not start").arg(what));
         const qint64 begin = m_context.elapsedMs();
-        m_end = m_context.runUntil([&] { return m_goal > 0 && m_tally.respondents() >= m_goal; }, durationMs, [&] {
+        m_end = m_context.runUntil([&] {
+            takeAnswers();
+            return m_goal > 0 && m_tally.respondents() >= m_goal;
+        }, durationMs, [&] {
             const qint64 left = (m_durationMs - (m_context.elapsedMs() - begin) + 999) / 1000;
             m_context.showLive(QStringList{QStringLiteral("%1: %2, %3 s left").arg(m_title, answeredText()).arg(left)}
                                + m_tally.chart(ChartWidth, unicodeTerminal()));
@@ -63,6 +74,8 @@ public:
         m_elapsedMs = m_context.elapsedMs() - begin;
         m_context.endLive();
         m_stopped = stop();
+        // Answers that came before the end count.
+        takeAnswers();
         return Exit_Success;
     }
 
@@ -107,6 +120,12 @@ public:
     }
 
 private:
+    void takeAnswers()
+    {
+        for (const Answer &answer : m_queue->take())
+            m_tally.add(answer.uid, answer.answer, answer.choices);
+    }
+
     QString answeredText() const
     {
         return m_expected > 0 ? QStringLiteral("%1 of %2 handsets answered").arg(m_tally.respondents()).arg(m_expected)
@@ -124,6 +143,7 @@ private:
     qint64 m_elapsedMs = 0;
     Context::End m_end = Context::End::Done;
     bool m_stopped = false;
+    std::shared_ptr<ReportQueue<Answer>> m_queue;
 };
 
 // The question's own time on the handsets: seconds up to 127, else whole
@@ -205,13 +225,11 @@ int runVote(Context &context, const QCommandLineParser &parser)
     TallyRun run(context, hub, title(QStringLiteral("vote"), hub), keys);
     run.expect({Device::Type_TwoPointFourGHzOrvexvote, Device::Type_LegacyOrvexvote});
     // Votes come as option numbers 1 to 6; 0 for a key the hub did not name.
-    // Each reaches this thread through a queued connection.
-    QObject receiver;
-    QObject::connect(hub, &Hub::voteReceived, &receiver, [&run](Hub *, quint32 uid, int vote, int) {
-        run.add(uid, vote >= 1 && vote <= 6 ? QString::number(vote) : QStringLiteral("?"));
-    }, Qt::QueuedConnection);
+    const Hub::VoteCallback onVote = [](Hub *, quint32 uid, int vote, bool, void *context) {
+        TallyRun::post(context, uid, vote >= 1 && vote <= 6 ? QString::number(vote) : QStringLiteral("?"));
+    };
     const Hub::VotingMode votingMode = mode == QLatin1String("vm") ? Hub::VotingMode_VM : Hub::VotingMode_VB;
-    code = run.run([&] { return hub->startVotingSession(votingMode, nullptr, nullptr); },
+    code = run.run([&] { return hub->startVotingSession(votingMode, onVote, run.callbackContext()); },
                    [&] { return hub->stopSession(); }, goal, durationMs, QStringLiteral("the vote"));
     if (code != Exit_Success)
         return code;
@@ -363,58 +381,55 @@ int runAsk(Context &context, const QCommandLineParser &parser)
                                                 Device::Type_TwoPointFourGHzOrvexexpression}
                           : QList<Device::Type>{Device::Type_TwoPointFourGHzOrvexexpression});
 
-    // Each answer reaches this thread through a queued connection.
-    QObject receiver;
-    const auto text = [&run](quint32 uid, const QString &answer) { run.add(uid, answer); };
+    void *const answers = run.callbackContext();
     std::function<bool()> start;
     if (q.kind == QLatin1String("multichoice")) {
-        QObject::connect(hub, &Hub::multichoiceSessionResponse, &receiver, [&run](Hub *, quint32 uid, int, QString answer) {
+        // Each option the answer names counts.
+        const Hub::TextResponseCallback onAnswer = [](Hub *, quint32 uid, int, const QString &answer, void *c) {
             QStringList choices;
-            for (const QChar c : answer)
-                if (!c.isSpace())
-                    choices << QString(c);
-            run.add(uid, answer, choices);
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startMultichoiceSession(q.id, q.options, q.choices, q.display, unit, hubTime, nullptr, nullptr); };
+            for (const QChar ch : answer)
+                if (!ch.isSpace())
+                    choices << QString(ch);
+            TallyRun::post(c, uid, answer, choices);
+        };
+        start = [&, onAnswer] { return hub->startMultichoiceSession(q.id, q.options, q.choices, q.display, unit, hubTime, onAnswer, answers); };
     } else if (q.kind == QLatin1String("yesno")) {
-        QObject::connect(hub, &Hub::yesNoSessionResponse, &receiver, [text](Hub *, quint32 uid, int, Hub::YesNoResponse r) {
-            text(uid, r == Hub::YesNoResponse_Yes  ? QStringLiteral("yes")
-                      : r == Hub::YesNoResponse_No ? QStringLiteral("no")
-                                                   : QStringLiteral("other"));
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startYesNoSession(q.id, false, unit, hubTime, nullptr, nullptr); };
+        const Hub::YesNoCallback onAnswer = [](Hub *, quint32 uid, int, Hub::YesNoResponse r, void *c) {
+            TallyRun::post(c, uid, r == Hub::YesNoResponse_Yes  ? QStringLiteral("yes")
+                                   : r == Hub::YesNoResponse_No ? QStringLiteral("no")
+                                                                : QStringLiteral("other"));
+        };
+        start = [&, onAnswer] { return hub->startYesNoSession(q.id, false, unit, hubTime, onAnswer, answers); };
     } else if (q.kind == QLatin1String("truefalse")) {
-        QObject::connect(hub, &Hub::trueFalseSessionResponse, &receiver, [text](Hub *, quint32 uid, int, Hub::TrueFalseResponse r) {
-            text(uid, r == Hub::TrueFalseResponse_True    ? QStringLiteral("true")
-                      : r == Hub::TrueFalseResponse_False ? QStringLiteral("false")
-                                                          : QStringLiteral("other"));
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startTrueFalseSession(q.id, false, unit, hubTime, nullptr, nullptr); };
+        const Hub::TrueFalseCallback onAnswer = [](Hub *, quint32 uid, int, Hub::TrueFalseResponse r, void *c) {
+            TallyRun::post(c, uid, r == Hub::TrueFalseResponse_True    ? QStringLiteral("true")
+                                   : r == Hub::TrueFalseResponse_False ? QStringLiteral("false")
+                                                                       : QStringLiteral("other"));
+        };
+        start = [&, onAnswer] { return hub->startTrueFalseSession(q.id, false, unit, hubTime, onAnswer, answers); };
     } else if (q.kind == QLatin1String("likert")) {
-        QObject::connect(hub, &Hub::likertSessionResponse, &receiver, [text](Hub *, quint32 uid, int, int value) {
-            text(uid, QString::number(value));
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startLikertSession(q.id, q.scale, unit, hubTime, nullptr, nullptr); };
-    } else if (q.kind == QLatin1String("numeric")) {
-        QObject::connect(hub, &Hub::numericSessionResponse, &receiver, [text](Hub *, quint32 uid, int, QString answer) {
-            text(uid, answer);
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startNumericSession(q.id, q.text, q.maxSize, unit, hubTime, nullptr, nullptr); };
-    } else if (q.kind == QLatin1String("text")) {
-        QObject::connect(hub, &Hub::textSessionResponse, &receiver, [text](Hub *, quint32 uid, int, QString answer) {
-            text(uid, answer);
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startTextSession(q.id, q.text, q.maxSize, unit, hubTime, nullptr, nullptr); };
-    } else if (q.kind == QLatin1String("sort")) {
-        QObject::connect(hub, &Hub::sortInOrderSessionResponse, &receiver, [text](Hub *, quint32 uid, int, QString answer) {
-            text(uid, answer);
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startSortInOrderSession(q.id, q.options, q.choices, q.display, unit, hubTime, nullptr, nullptr); };
+        const Hub::LikertCallback onAnswer = [](Hub *, quint32 uid, int, int value, void *c) {
+            TallyRun::post(c, uid, QString::number(value));
+        };
+        start = [&, onAnswer] { return hub->startLikertSession(q.id, q.scale, unit, hubTime, onAnswer, answers); };
+    } else if (q.kind == QLatin1String("message")) {
+        const Hub::MessageCallback onSeen = [](Hub *, quint32 uid, int, void *c) {
+            TallyRun::post(c, uid, QStringLiteral("seen"));
+        };
+        start = [&, onSeen] { return hub->startMessageSession(q.id, q.text, unit, hubTime, onSeen, answers); };
     } else {
-        QObject::connect(hub, &Hub::messageSessionResponse, &receiver, [text](Hub *, quint32 uid, int) {
-            text(uid, QStringLiteral("seen"));
-        }, Qt::QueuedConnection);
-        start = [&] { return hub->startMessageSession(q.id, q.text, unit, hubTime, nullptr, nullptr); };
+        const Hub::TextResponseCallback onAnswer = [](Hub *, quint32 uid, int, const QString &answer, void *c) {
+            TallyRun::post(c, uid, answer);
+        };
+        if (q.kind == QLatin1String("numeric"))
+            start = [&, onAnswer] { return hub->startNumericSession(q.id, q.text, q.maxSize, unit, hubTime, onAnswer, answers); };
+        else if (q.kind == QLatin1String("text"))
+            start = [&, onAnswer] { return hub->startTextSession(q.id, q.text, q.maxSize, unit, hubTime, onAnswer, answers); };
+        else
+            start = [&, onAnswer] {
+                return hub->startSortInOrderSession(q.id, q.options, q.choices, q.display, unit, hubTime, onAnswer,
+                                                    answers);
+            };
     }
     code = run.run(start, [&] { return hub->stopSession(); }, goal, durationMs, QStringLiteral("the question"));
     if (code != Exit_Success)

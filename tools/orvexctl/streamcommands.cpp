@@ -3,33 +3,19 @@
 
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonObject>
+#include <QtCore/QElapsedTimer>
+#include <QtCore/QMap>
+#include <QtCore/QPair>
 #include <QtCore/QSet>
 
 #include <algorithm>
+#include <memory>
 
 using namespace Orvexsystem;
 
 namespace Orvexctl {
 
 namespace {
-
-QString penEventWord(Hub::PenEvent event)
-{
-    switch (event) {
-    case Hub::PenEvent_Move:
-        return QStringLiteral("move");
-    case Hub::PenEvent_TipDown:
-        return QStringLiteral("tip-down");
-    case Hub::PenEvent_TipUp:
-        return QStringLiteral("tip-up");
-    case Hub::PenEvent_BarrelDown:
-        return QStringLiteral("barrel-down");
-    case Hub::PenEvent_BarrelUp:
-        return QStringLiteral("barrel-up");
-    default:
-        return QStringLiteral("none");
-    }
-}
 
 int checkNoArgument(const QCommandLineParser &parser, QString *error)
 {
@@ -51,13 +37,32 @@ void addOptionsWatch(QCommandLineParser &parser)
     addDurationOptions(parser, 0, QStringLiteral("n events have been shown"));
 }
 
-// Shows the events of the watched hubs. They are reported on the driver's
-// thread (hub arrivals on the event thread) and reach this thread through
-// queued connections, so the output is written here only.
+// Shows the events of the watched hubs. The hubs report on the driver's
+// thread (arrivals on the thread that runs discovery) through callbacks
+// that only queue the event; this (the main) thread takes the queue and
+// writes the output.
 class Watcher
 {
 public:
-    Watcher(Context &context, bool moves) : m_context(context), m_moves(moves) {}
+    struct Event
+    {
+        enum Kind { Pen, Touch, TouchStatus, HubCame, HubLeft } kind = Pen;
+        Hub *hub = nullptr;
+        qint64 timeMs = 0;
+        quint32 pen = 0;
+        int x = 0;
+        int y = 0;
+        bool tip = false;
+        bool barrel = false;
+        bool running = false;
+        QList<Hub::TouchInfo> touches;
+    };
+
+    Watcher(Context &context, bool moves, int handle)
+        : m_context(context), m_moves(moves), m_handle(handle), m_queue(context.makeQueue<Event>())
+    {
+        m_clock.start();
+    }
 
     int count() const { return m_count; }
 
@@ -66,87 +71,155 @@ public:
         if (m_watched.contains(hub))
             return;
         m_watched.insert(hub);
-        QObject::connect(hub, &Hub::penEventReceived, &m_receiver,
-                         [this](Hub *h, Hub::PenEvent event, quint8 pen, int x, int y, bool tip, bool barrel) {
-                             if (event == Hub::PenEvent_Move && !m_moves)
-                                 return;
-                             show(h, QStringLiteral("pen"),
-                                  QJsonObject{{QStringLiteral("action"), penEventWord(event)},
-                                              {QStringLiteral("pen"), int(pen)},
-                                              {QStringLiteral("x"), x},
-                                              {QStringLiteral("y"), y},
-                                              {QStringLiteral("tip"), tip},
-                                              {QStringLiteral("barrel"), barrel}},
-                                  QStringLiteral("pen %1 %2 (%3, %4)%5%6")
-                                      .arg(pen)
-                                      .arg(penEventWord(event).leftJustified(11))
-                                      .arg(x)
-                                      .arg(y)
-                                      .arg(tip ? QStringLiteral(" tip") : QString(),
-                                           barrel ? QStringLiteral(" barrel") : QString()));
-                         },
-                         Qt::QueuedConnection);
-        QObject::connect(hub, &Hub::touchEventReceived, &m_receiver,
-                         [this](Hub *h, QList<Hub::TouchInfo> touches) {
-                             QJsonArray contacts;
-                             QStringList text;
-                             for (const Hub::TouchInfo &t : std::as_const(touches)) {
-                                 contacts.append(QJsonObject{{QStringLiteral("id"), t.nTouchId},
-                                                             {QStringLiteral("x"), t.nX},
-                                                             {QStringLiteral("y"), t.nY},
-                                                             {QStringLiteral("radius"), t.nRadius},
-                                                             {QStringLiteral("down"), t.bStatus}});
-                                 text << QStringLiteral("#%1 (%2, %3) r %4 %5")
-                                             .arg(t.nTouchId)
-                                             .arg(t.nX)
-                                             .arg(t.nY)
-                                             .arg(t.nRadius)
-                                             .arg(t.bStatus ? QStringLiteral("down") : QStringLiteral("up"));
-                             }
-                             show(h, QStringLiteral("touch"), QJsonObject{{QStringLiteral("contacts"), contacts}},
-                                  QStringLiteral("touch %1").arg(text.join(QLatin1String("; "))));
-                         },
-                         Qt::QueuedConnection);
-        QObject::connect(hub, &Hub::touchStatusEventReceived, &m_receiver,
-                         [this](Hub *h, bool running) {
-                             show(h, QStringLiteral("touch-status"), QJsonObject{{QStringLiteral("running"), running}},
-                                  QStringLiteral("touch %1").arg(running ? QStringLiteral("running")
-                                                                         : QStringLiteral("stopped")));
-                         },
-                         Qt::QueuedConnection);
+        void *const context = this;
+        hub->setPenEventCallback([](Hub *h, quint32 pen, int x, int y, bool tip, bool barrel, void *c) {
+            Event event;
+            event.pen = pen;
+            event.x = x;
+            event.y = y;
+            event.tip = tip;
+            event.barrel = barrel;
+            static_cast<Watcher *>(c)->post(h, event);
+        }, context);
+        hub->setTouchEventCallback([](Hub *h, QList<Hub::TouchInfo> touches, void *c) {
+            Event event;
+            event.kind = Event::Touch;
+            event.touches = touches;
+            static_cast<Watcher *>(c)->post(h, event);
+        }, context);
+        hub->setTouchStatusEventCallback([](Hub *h, bool running, void *c) {
+            Event event;
+            event.kind = Event::TouchStatus;
+            event.running = running;
+            static_cast<Watcher *>(c)->post(h, event);
+        }, context);
     }
 
-    void hubChanged(Hub *hub, bool connected)
+    // Hubs that come, go and come back while watching.
+    static void onHub(Hub *hub, bool connected, void *c)
     {
-        show(hub, QStringLiteral("hub"), QJsonObject{{QStringLiteral("connected"), connected}},
-             QStringLiteral("%1 %2").arg(hubKindText(hub), connected ? QStringLiteral("connected")
-                                                                     : QStringLiteral("disconnected")));
+        Event event;
+        event.kind = connected ? Event::HubCame : Event::HubLeft;
+        static_cast<Watcher *>(c)->post(hub, event);
     }
 
-    QObject *receiver() { return &m_receiver; }
+    // Writes out what was queued.
+    void show()
+    {
+        for (const Event &event : m_queue->take())
+            show(event);
+    }
 
 private:
-    void show(Hub *hub, const QString &event, QJsonObject fields, const QString &text)
+    // Any thread: the queue is the one thing shared.
+    void post(Hub *hub, Event event)
     {
+        event.hub = hub;
+        event.timeMs = m_clock.elapsed();
+        m_queue->push(std::move(event));
+    }
+
+    // The action of a pen report, from the pen's last tip and barrel: a
+    // barrel change outranks a tip change in one report.
+    QString penAction(const Event &event)
+    {
+        QPair<bool, bool> &last = m_pens[qMakePair(event.hub->handle(), event.pen)];
+        QString action = QStringLiteral("move");
+        if (event.tip != last.first)
+            action = event.tip ? QStringLiteral("tip-down") : QStringLiteral("tip-up");
+        if (event.barrel != last.second)
+            action = event.barrel ? QStringLiteral("barrel-down") : QStringLiteral("barrel-up");
+        last = qMakePair(event.tip, event.barrel);
+        return action;
+    }
+
+    void show(const Event &event)
+    {
+        if (m_handle >= 0 && event.hub->handle() != m_handle)
+            return;
+        QJsonObject fields;
+        QString text;
+        QString kind;
+        switch (event.kind) {
+        case Event::Pen: {
+            const QString action = penAction(event);
+            if (action == QLatin1String("move") && !m_moves)
+                return;
+            kind = QStringLiteral("pen");
+            fields = QJsonObject{{QStringLiteral("action"), action},
+                                 {QStringLiteral("pen"), int(event.pen)},
+                                 {QStringLiteral("x"), event.x},
+                                 {QStringLiteral("y"), event.y},
+                                 {QStringLiteral("tip"), event.tip},
+                                 {QStringLiteral("barrel"), event.barrel}};
+            text = QStringLiteral("pen %1 %2 (%3, %4)%5%6")
+                       .arg(event.pen)
+                       .arg(action.leftJustified(11))
+                       .arg(event.x)
+                       .arg(event.y)
+                       .arg(event.tip ? QStringLiteral(" tip") : QString(),
+                            event.barrel ? QStringLiteral(" barrel") : QString());
+            break;
+        }
+        case Event::Touch: {
+            kind = QStringLiteral("touch");
+            QJsonArray contacts;
+            QStringList parts;
+            for (const Hub::TouchInfo &t : event.touches) {
+                contacts.append(QJsonObject{{QStringLiteral("id"), t.nTouchId},
+                                            {QStringLiteral("x"), t.nX},
+                                            {QStringLiteral("y"), t.nY},
+                                            {QStringLiteral("radius"), t.nRadius},
+                                            {QStringLiteral("down"), t.bStatus}});
+                parts << QStringLiteral("#%1 (%2, %3) r %4 %5")
+                             .arg(t.nTouchId)
+                             .arg(t.nX)
+                             .arg(t.nY)
+                             .arg(t.nRadius)
+                             .arg(t.bStatus ? QStringLiteral("down") : QStringLiteral("up"));
+            }
+            fields.insert(QStringLiteral("contacts"), contacts);
+            text = QStringLiteral("touch ") + parts.join(QLatin1String("; "));
+            break;
+        }
+        case Event::TouchStatus:
+            kind = QStringLiteral("touch-status");
+            fields.insert(QStringLiteral("running"), event.running);
+            text = event.running ? QStringLiteral("touch running") : QStringLiteral("touch stopped");
+            break;
+        case Event::HubCame:
+        case Event::HubLeft: {
+            const bool connected = event.kind == Event::HubCame;
+            // A hub that comes (back) is watched from now on.
+            if (connected)
+                watch(event.hub);
+            kind = QStringLiteral("hub");
+            fields.insert(QStringLiteral("connected"), connected);
+            text = QStringLiteral("%1 %2").arg(hubKindText(event.hub), connected ? QStringLiteral("connected")
+                                                                                  : QStringLiteral("disconnected"));
+            break;
+        }
+        }
         ++m_count;
-        const qint64 time = m_context.elapsedMs();
         if (m_context.json()) {
-            fields.insert(QStringLiteral("timeMs"), time);
-            fields.insert(QStringLiteral("hub"), hub->handle());
-            fields.insert(QStringLiteral("event"), event);
+            fields.insert(QStringLiteral("timeMs"), event.timeMs);
+            fields.insert(QStringLiteral("hub"), event.hub->handle());
+            fields.insert(QStringLiteral("event"), kind);
             m_context.printJsonLine(fields);
         } else {
-            m_context.out() << QString::number(time / 1000.0, 'f', 3).rightJustified(9) << "  hub " << hub->handle()
-                            << "  " << text << Qt::endl;
+            m_context.out() << QString::number(event.timeMs / 1000.0, 'f', 3).rightJustified(9) << "  hub "
+                            << event.hub->handle() << "  " << text << Qt::endl;
         }
-        m_context.wake();
     }
 
     Context &m_context;
-    bool m_moves;
+    const bool m_moves;
+    const int m_handle; // the one hub watched, or -1 for all
+    QElapsedTimer m_clock;
     int m_count = 0;
     QSet<Hub *> m_watched;
-    QObject m_receiver;
+    QMap<QPair<int, quint32>, QPair<bool, bool>> m_pens; // tip, barrel
+    std::shared_ptr<ReportQueue<Event>> m_queue;
 };
 
 int runWatch(Context &context, const QCommandLineParser &parser)
@@ -155,45 +228,39 @@ int runWatch(Context &context, const QCommandLineParser &parser)
     int goal = 0;
     QString error;
     durationOptions(parser, &durationMs, &goal, &error);
-    Watcher watcher(context, !parser.isSet(QStringLiteral("no-moves")));
 
     const QString spec = parser.value(QStringLiteral("hub"));
-    int watchedHandle = -1;
+    QList<Hub *> hubs;
+    int handle = -1;
     if (!spec.isEmpty()) {
         int code = Exit_Success;
         Hub *hub = context.selectHub(spec, HubNeed::Any, &code);
         if (!hub)
             return code;
-        watchedHandle = hub->handle();
-        watcher.watch(hub);
+        handle = hub->handle();
+        hubs << hub;
     } else {
-        QList<Hub *> hubs;
         context.system().getHubList(&hubs);
-        for (Hub *hub : std::as_const(hubs))
-            watcher.watch(hub);
     }
-    // Hubs that come, go and come back while watching.
-    OrvexSystem &system = context.system();
-    QObject::connect(&system, &OrvexSystem::newHubConnected, watcher.receiver(), [&](Hub *hub) {
-        if (watchedHandle >= 0 && hub->handle() != watchedHandle)
-            return;
-        watcher.watch(hub);
-        watcher.hubChanged(hub, true);
-    }, Qt::QueuedConnection);
-    QObject::connect(&system, &OrvexSystem::hubDisconnected, watcher.receiver(), [&](Hub *hub) {
-        if (watchedHandle < 0 || hub->handle() == watchedHandle)
-            watcher.hubChanged(hub, false);
-    }, Qt::QueuedConnection);
+    // The watcher lives as long as the library's callbacks may run: a
+    // callback set on a hub stays until the hub is destroyed.
+    auto watcher = std::make_shared<Watcher>(context, !parser.isSet(QStringLiteral("no-moves")), handle);
+    context.keepUntilShutdown(watcher);
+    for (Hub *hub : std::as_const(hubs))
+        watcher->watch(hub);
+    context.system().setHubConnectedCallback(&Watcher::onHub, watcher.get());
 
     if (!context.json() && !context.quiet())
         context.note(durationMs > 0 ? QStringLiteral("watching for %1 s").arg(durationMs / 1000)
                                     : QStringLiteral("watching until interrupted (Ctrl-C)"));
-    const Context::End end = context.runUntil([&] { return goal > 0 && watcher.count() >= goal; }, durationMs);
-    QObject::disconnect(&system, nullptr, watcher.receiver(), nullptr);
+    const Context::End end = context.runUntil([&] {
+        watcher->show();
+        return goal > 0 && watcher->count() >= goal;
+    }, durationMs, [&] { watcher->show(); });
     // Interrupting a watch is its usual end.
     if (end == Context::End::Interrupted && goal <= 0)
         return Exit_Success;
-    return endCode(context, end, goal, watcher.count(), QStringLiteral("events"));
+    return endCode(context, end, goal, watcher->count(), QStringLiteral("events"));
 }
 
 // --- record -------------------------------------------------------------
