@@ -5,6 +5,8 @@
 #include <orvexsystem/abstracthardwarewrapper.h>
 #include <orvexsystem/device.h>
 #include <orvexsystem/driverdeviceinfo.h>
+#include <orvexsystem/enhancedquestion.h>
+#include <orvexsystem/enhancedquestionsession.h>
 #include <orvexsystem/displayinfo.h>
 #include <orvexsystem/export.h>
 #include <orvexsystem/hub.h>

@@ -260,11 +260,53 @@ public:
     // it is out of date. The session is over whatever the result.
     bool stopExpressionEndUserNamingSession() override;
 
+    // Asynchronous message transport: device messages of any length between
+    // the host and the expression handsets, while the hub is in its
+    // asynchronous session (opened here, ended by stopSession()).
+    // - Host to device: asyncSendMsg() keeps the message in one of 255
+    //   buffers and tells the hub which device it is for; the device then
+    //   fetches it 49 bytes at a time and releases the buffer. Identical
+    //   messages share a buffer; when none is free, the one released longest
+    //   ago is reused.
+    // - Device to host: a device's get-message request (8 bytes of device
+    //   data) and its messages, put together from their packets in any order
+    //   (a repeated packet counts once), are reported with the device's uid:
+    //   to the callbacks given to startAsyncSession() where set, otherwise by
+    //   asyncGetMsg() and asyncReceiveMsg() of this class (not those of Hub,
+    //   which are never emitted). A message from an unknown address comes
+    //   with uid 0; a request from one is dropped.
+    // Threads: reports are made on the system's event thread. Once
+    // stopSession() has returned on a host thread, none is made any more.
+    // Every operation may be called on the event thread, also from a report
+    // (ending the session there does not wait for the report itself).
+    //
+    // Opens the transport (":XP00A"). Error_NotConnected, or
+    // Error_CannotStartSessionBecauseCurrentlyInSession while a session is
+    // open, or Error_CommsFailure without the hub's OK. Null callbacks leave
+    // the reports to the signals. A new session starts with every buffer
+    // free, nothing being put together, and no device ready to receive.
+    bool startAsyncSession(MessageDataCallback getCallback, MessageDataCallback receiveCallback,
+                           void *userData) override;
+    // Hands msg (1 to 12,495 bytes) to the device with this uid and waits
+    // for the hub's OK. False without a new error outside the session or for
+    // an unknown uid; Error_Failed for an empty message (or on the driver's
+    // thread), Error_StringTooLong for a longer one, Error_Busy when all 255
+    // buffers hold messages that no device has released, Error_CommsFailure
+    // without the OK (the message stays in its buffer).
+    bool asyncSendMsg(quint32 uid, const QByteArray &msg) override;
+    // Whether the device has sent a get-message request in this session.
+    bool asyncIsReadyToReceive(quint32 uid) override;
+    // Generic messages belong to the virtual hub; here true, nothing sent.
+    bool sendGenericAsyncMessage(quint32 uid, const QByteArray &msg) override;
+    // The hub's enhanced question session, made on the first call; the hub
+    // owns it.
+    EnhancedQuestionSession *enhancedQuestionSession() override;
+
     void processPacket(const QByteArray &packet) override;
     // Event thread: a packet of the asynchronous message transport (event
-    // type 1), and a device message of the generic session (event type 2).
-    // Message transport and generic sessions do not exist yet: both ignore
-    // the packet.
+    // type 1), dropped unless the transport is open; and a device message
+    // of the generic session (event type 2), which the generic session does
+    // not exist for yet: ignored.
     void processAsyncPacket(const QByteArray &packet);
     virtual void processGenericAsyncPacket(const QByteArray &packet);
 
@@ -296,6 +338,9 @@ Q_SIGNALS:
     void slateDeviceNamed(QString name, quint32 uid);
     void registrationChanged(Orvexsystem::Hub *pHub);
     void hubBusy(Orvexsystem::Hub *pHub, bool bBusy);
+    // Message transport reports (event thread), when no callback is set.
+    void asyncGetMsg(Orvexsystem::Hub *pHub, quint32 uid, QByteArray deviceData);
+    void asyncReceiveMsg(Orvexsystem::Hub *pHub, quint32 uid, QByteArray msg);
 
 protected:
     bool isTouchSupported() override;
@@ -315,7 +360,15 @@ protected:
     virtual unsigned int getNextFileId();
     virtual void resetFileId();
 
+private Q_SLOTS:
+    // Message transport packets, by kind (event thread). The first argument
+    // of a get-message request is the radio address as received.
+    void processAsyncGetMessageRequest(quint32 uid, QByteArray deviceData);
+    void processAsyncDataRequest(quint8 index);
+    void processAsyncResponse(QByteArray packet, bool bFirstResponsePacket);
+
 private:
+    void asyncBufferRelease(unsigned char index);
     void processHubReset();
     void processHubStateChanged(const QByteArray &packet);
     void processBatteryLow(const QByteArray &packet);

@@ -1,3 +1,4 @@
+#include <orvexsystem/enhancedquestion.h>
 #include <orvexsystem/hub.h>
 #include <orvexsystem/system.h>
 
@@ -88,6 +89,8 @@ Hub::Hub(OrvexSystem *system, int handle, quint64 uid, bool connected, int versi
     // enumerations declared with Q_ENUM by their qualified name.
     qRegisterMetaType<Hub::YesNoResponse>();
     qRegisterMetaType<Hub::TrueFalseResponse>();
+    qRegisterMetaType<YesNoQuestion::Answer>();
+    qRegisterMetaType<TrueFalseQuestion::Answer>();
     qRegisterMetaType<Hub::PenEvent>();
     qRegisterMetaType<Device::SubType>();
     qRegisterMetaType<QList<Hub::TouchInfo>>();

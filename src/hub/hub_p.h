@@ -37,6 +37,8 @@ public:
     // fail at once; shutdown() calls it for every hub.
     void abortExchanges();
     bool isAborted() const { return aborted.load(); }
+    // Whether the hub has its asynchronous message transport open.
+    bool inAsyncSession() const { return sessionState.load() == Hub::Session_Async; }
 
     OrvexSystem *const system;
     const int handle;

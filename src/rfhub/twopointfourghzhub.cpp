@@ -4,6 +4,7 @@
 
 #include "hub/pendecoder.h"
 #include "rfhub/twopointfourghzhub_p.h"
+#include "sessions/asyncresponse.h"
 
 #include <QtCore/QCoreApplication>
 #include <QtCore/QRandomGenerator>
@@ -41,8 +42,9 @@ TwoPointFourGHzHub::TwoPointFourGHzHub(OrvexSystem *system, int handle, quint64 
 
 TwoPointFourGHzHub::~TwoPointFourGHzHub()
 {
-    // Before anything else goes: a collector's timer may still be handing an
-    // answer over to this hub.
+    // Before anything else goes: the enhanced session's simulation and a
+    // collector's timer may still be handing reports over to this hub.
+    d->destroyEnhancedSession();
     d->destroySessions();
 }
 
@@ -346,14 +348,7 @@ void TwoPointFourGHzHub::processSessionPacket(SessionState state, const QByteArr
 // type 1), which puts messages together away from the packet thread.
 void TwoPointFourGHzHub::processAsyncTransportPacket(const QByteArray &packet)
 {
-    if (packet.size() < 2 || !orvexSystem())
-        return;
-    const quint8 length = quint8(packet.at(0));
-    const quint8 kind = quint8(packet.at(1));
-    const bool transport = (length == 0x0C && kind == 0x84) || (length == 0x03 && kind == 0x85)
-                           || (length == 0x03 && kind == 0x86) || (length == 0x0D && kind == 0x87)
-                           || (length == 0x0D && kind == 0x88);
-    if (!transport)
+    if (!AsyncResponse::isAsyncPacket(packet) || !orvexSystem())
         return;
     orvexSystem()->asPostEvent(OrvexSystem::AsEvent{OrvexSystem::Event_AsyncPacket, packet, this});
 }
@@ -367,8 +362,6 @@ void TwoPointFourGHzHub::processEnhancedGenericPacket(const QByteArray &packet)
     orvexSystem()->asPostEvent(
         OrvexSystem::AsEvent{OrvexSystem::Event_GenericAsyncPacket, packet, this});
 }
-
-void TwoPointFourGHzHub::processAsyncPacket(const QByteArray &) {}
 
 void TwoPointFourGHzHub::processGenericAsyncPacket(const QByteArray &) {}
 

@@ -8,9 +8,15 @@
 #include "rfhub/deliverygate.h"
 #include "rfhub/deviceregistry.h"
 #include "rfhub/questionsession.h"
+#include "sessions/asyncrequestbuffer.h"
+#include "sessions/asyncresponse.h"
+#include "sessions/messagereassembly.h"
+
+#include <QtCore/QSet>
 
 #include <atomic>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -57,7 +63,8 @@ public:
     // --- sessions (twopointfourghzsessions.cpp) ------------------------------
     // The turn of host-side session changes, held for a start or a stop. On
     // the driver's thread a busy turn is not waited for: the holder may be
-    // waiting for a reply that this very thread has to deliver.
+    // waiting for a reply that this very thread has to deliver. Nor on the
+    // event thread: the holder may be waiting for its report to finish.
     class SessionTurn
     {
     public:
@@ -126,6 +133,19 @@ public:
     // The hub is going away: stop the collectors' timers, free every session.
     void destroySessions();
 
+    // --- message transport (twopointfourghztransport.cpp) -------------------
+    // Reports of the transport on the event thread: to the host only while
+    // the transport is open, inside the delivery gate, so that a session's
+    // end can wait for them.
+    void deliverGetMessageRequest(quint32 uid, const QByteArray &deviceData);
+    void deliverMessage(quint32 uid, const QByteArray &message);
+    // A response packet (first or further) into the reassembly; a message
+    // it completes is delivered.
+    void addResponsePacket(const AsyncResponse &response, bool first);
+    void markReadyToReceive(quint32 uid);
+    // Frees the enhanced question session; the hub is going away.
+    void destroyEnhancedSession();
+
     // Message transport file ids.
     static const unsigned int MaximumFileId = 0xFFFFFF;
 
@@ -158,6 +178,20 @@ public:
     std::atomic<int> answerCompletionTimeMs{SessionBufferCollector::DefaultCompletionTimeMs};
 
     std::atomic<unsigned int> fileId{0};
+
+    // Message transport: outgoing buffers and incoming reassembly (each with
+    // its own lock), the devices ready to receive (host threads read it, the
+    // event thread adds to it) and the host's callbacks.
+    AsyncRequestBuffer requestBuffer;
+    MessageReassembly reassembly;
+    std::mutex readyMutex;
+    QSet<quint32> readyToReceive;
+    CallbackSlot<Hub::MessageDataCallback> getMsgCallback;
+    CallbackSlot<Hub::MessageDataCallback> receiveMsgCallback;
+
+    // The enhanced question session, made on first use.
+    std::mutex enhancedMutex;
+    std::atomic<EnhancedQuestionSession *> enhanced{nullptr};
 };
 
 } // namespace Orvexsystem

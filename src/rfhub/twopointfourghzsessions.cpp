@@ -26,7 +26,9 @@ namespace Commands = SessionCommands;
 TwoPointFourGHzHubPrivate::SessionTurn::SessionTurn(TwoPointFourGHzHubPrivate *d)
     : m_mutex(d->sessionMutex)
 {
-    if (ThreadContext::inDriverCallback()) {
+    // Nor does the event thread wait: a host thread that ends a session may
+    // hold the turn while it waits for the event thread's report to finish.
+    if (ThreadContext::inDriverCallback() || ThreadContext::onEventThread()) {
         m_held = m_mutex.try_lock();
         if (!m_held)
             d->q->recordError(Hub::Error_Busy);

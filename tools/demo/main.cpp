@@ -1,10 +1,11 @@
 // A small host of the library, run against the simulated driver's default
 // classroom: it shows hubs as they are announced, the 2.4 GHz hub's
 // registrations, a handset registered with a PIN and named, questions asked
-// of the class with the answers tallied as they arrive, a pen stroke and a
-// two-finger touch from a board, the board's touch status, a hub reset and a
-// busy change, handsets and a slate registering with the legacy hub, a vote
-// on the legacy and the 2.4 GHz hub side by side, a hub unplugged and
+// of the class with the answers tallied as they arrive, a self-paced
+// question set on the expression handsets, a pen stroke and a two-finger
+// touch from a board, the board's touch status, a hub reset and a busy
+// change, handsets and a slate registering with the legacy hub, a vote on
+// the legacy and the 2.4 GHz hub side by side, a hub unplugged and
 // plugged back, and a clean shutdown.
 
 #include <orvexsystem/orvexsystem.h>
@@ -453,6 +454,75 @@ void runClassroom(QCoreApplication &app, TwoPointFourGHzHub *hub)
         out() << "    " << line << Qt::endl;
 }
 
+// A self-paced set of three questions on the expression handsets: each asks
+// for the next question once it has answered one. The session reports on
+// its event thread; its signals reach this thread queued, where the
+// requests are answered and each answer is printed as it arrives.
+void runSelfPacedSet(QCoreApplication &app, TwoPointFourGHzHub *hub)
+{
+    QMap<quint32, QString> names;
+    QList<DeviceDisplayInfo> handsets;
+    hub->readDeviceDisplayInfoList(Device::Type_TwoPointFourGHzOrvexexpression, &handsets);
+    for (const DeviceDisplayInfo &handset : std::as_const(handsets))
+        names.insert(handset.uid, handset.name);
+
+    MultichoiceQuestion planet;
+    planet.questionNumber = 1;
+    planet.text = QStringLiteral("Largest planet? A Mars, B Jupiter, C Venus, D Earth");
+    planet.numberOfOptions = 4;
+    planet.numberOfResponses = 1;
+    planet.displayOption = DisplayOption_UpperCase;
+    YesNoQuestion water;
+    water.questionNumber = 2;
+    water.text = QStringLiteral("Is water wet?");
+    LikertQuestion enjoyed;
+    enjoyed.questionNumber = 3;
+    enjoyed.text = QStringLiteral("Did you enjoy it? (1-5)");
+    enjoyed.scaleValue = 5;
+    const EnhancedQuestion *questions[] = {&planet, &water, &enjoyed};
+
+    EnhancedQuestionSession *session = hub->enhancedQuestionSession();
+    int finished = 0;
+    auto print = [&](quint32 uid, int number, const QString &answer) {
+        out() << "    " << names.value(uid).leftJustified(10) << " Q" << number << ": " << answer
+              << Qt::endl;
+    };
+    const QList<QMetaObject::Connection> connections = {
+        QObject::connect(session, &EnhancedQuestionSession::getQuestion, &app,
+                         [&](EnhancedQuestionSession *s, quint32 uid, int number) {
+                             if (number >= 1 && number <= 3)
+                                 s->sendQuestion(uid, questions[number - 1]);
+                             else if (s->sendNoMoreQuestionsNotification(uid, QStringLiteral("Done!")))
+                                 ++finished;
+                         }),
+        QObject::connect(session, &EnhancedQuestionSession::multichoiceAnswer, &app,
+                         [&](EnhancedQuestionSession *, quint32 uid, int n, QString a) { print(uid, n, a); }),
+        QObject::connect(session, &EnhancedQuestionSession::yesNoAnswer, &app,
+                         [&](EnhancedQuestionSession *, quint32 uid, int n, YesNoQuestion::Answer a) {
+                             print(uid, n, a == YesNoQuestion::Answer_Yes ? QStringLiteral("yes")
+                                           : a == YesNoQuestion::Answer_No ? QStringLiteral("no")
+                                                                           : QStringLiteral("other"));
+                         }),
+        QObject::connect(session, &EnhancedQuestionSession::likertAnswer, &app,
+                         [&](EnhancedQuestionSession *, quint32 uid, int n, int value) {
+                             print(uid, n, QString::number(value));
+                         })};
+    // The parameters go to every handset that asks, without a report.
+    session->setDefaultSessionparameters(1, 0, false, QBitArray());
+    orvexsim_set_handset_delay_ms(hub->handle(), ORVEXSIM_ALL_HANDSETS, 100, 800);
+    out() << "  a self-paced set of 3 questions on " << names.size() << " expression handsets:"
+          << Qt::endl;
+    if (!session->startSession(false)) {
+        out() << "  not started: " << Hub::errorAsString(hub->getLastError()) << Qt::endl;
+    } else {
+        waitUntil([&] { return finished == int(names.size()); }, 15000);
+        session->stopSession();
+        out() << "  " << finished << " handsets finished the set" << Qt::endl;
+    }
+    for (const QMetaObject::Connection &connection : connections)
+        QObject::disconnect(connection);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -499,6 +569,7 @@ int main(int argc, char **argv)
         if (auto *rf = dynamic_cast<TwoPointFourGHzHub *>(hub)) {
             out() << "a lesson on the 2.4 GHz hub on handle " << rf->handle() << ':' << Qt::endl;
             runClassroom(app, rf);
+            runSelfPacedSet(app, rf);
         }
     for (Hub *hub : std::as_const(hubs))
         showBoard(app, hub);
