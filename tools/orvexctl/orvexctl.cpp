@@ -59,8 +59,8 @@ int versionInfo(bool json)
 {
     const int library = OrvexSystem::getLibraryVersion();
     const QString libraryText = QStringLiteral("%1.%2.%3").arg(library >> 16).arg((library >> 8) & 0xFF).arg(library & 0xFF);
-    // The driver's version needs the driver: read it without starting the
-    // library's hubs would need more than a version is worth, so start it.
+    // The driver's version comes from the driver, which the library loads
+    // as it starts.
     QString driverText;
     OrvexSystem &system = OrvexSystem::instance();
     if (system.initialise()) {

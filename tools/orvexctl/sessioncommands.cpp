@@ -5,7 +5,11 @@
 #include <QtCore/QJsonArray>
 #include <QtCore/QJsonObject>
 
+#include <QtCore/QBitArray>
+#include <QtCore/QSet>
+
 #include <functional>
+#include <memory>
 
 using namespace Orvexsystem;
 
@@ -33,17 +37,22 @@ public:
     {
     }
 
-    // The devices that may answer, and everyone's name.
-    void expect(const QList<Device::Type> &types)
+    // The devices that may answer (of one sub-type only, unless
+    // SubType_None), and everyone's name.
+    void expect(const QList<Device::Type> &types, Device::SubType subType = Device::SubType_None)
     {
         QList<DeviceEntry> devices;
         registeredDevices(m_hub, &devices);
         for (const DeviceEntry &device : std::as_const(devices)) {
             m_names.insert(device.uid, device.name);
-            if (types.contains(device.type))
+            if (types.contains(device.type) && (subType == Device::SubType_None || device.subType == subType))
                 ++m_expected;
         }
     }
+
+    // Runs on this thread whenever the queue is taken: for sessions whose
+    // handsets ask for something.
+    std::function<void()> poll;
 
     // The context to give the hub's callbacks; any thread.
     void *callbackContext() { return m_queue.get(); }
@@ -74,7 +83,8 @@ public:
         m_elapsedMs = m_context.elapsedMs() - begin;
         m_context.endLive();
         m_stopped = stop();
-        // Answers that came before the end count.
+        // Answers that came before the end count; nothing more is sent.
+        poll = nullptr;
         takeAnswers();
         return Exit_Success;
     }
@@ -122,6 +132,8 @@ public:
 private:
     void takeAnswers()
     {
+        if (poll)
+            poll();
         for (const Answer &answer : m_queue->take())
             m_tally.add(answer.uid, answer.answer, answer.choices);
     }
@@ -270,6 +282,9 @@ void addOptionsAsk(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("max-size"),
                       QStringLiteral("numeric, text: longest answer, in characters (1-255, default 20)."),
                       QStringLiteral("n"), QStringLiteral("20")});
+    parser.addOption({QStringLiteral("enhanced"),
+                      QStringLiteral("Ask through the expression handsets' enhanced question session (all "
+                                     "kinds but message): each handset fetches the question when it is ready.")});
     parser.addOption({QStringLiteral("responses"), QStringLiteral("List each handset's answer.")});
     addDurationOptions(parser, 60, QStringLiteral("n handsets have answered"));
 }
@@ -285,6 +300,7 @@ struct Question
     int scale = 5;
     QString text;
     int maxSize = 20;
+    bool enhanced = false;
 };
 
 bool parseQuestion(const QCommandLineParser &parser, Question *q, QString *error)
@@ -320,8 +336,14 @@ bool parseQuestion(const QCommandLineParser &parser, Question *q, QString *error
                  : q->displayWord == QLatin1String("lower") ? DisplayOption_LowerCase
                                                             : DisplayOption_UpperCase;
     q->text = parser.value(QStringLiteral("text"));
-    // The hub takes question texts under 49 bytes of UTF-8.
-    if (q->text.toUtf8().size() >= 49) {
+    q->enhanced = parser.isSet(QStringLiteral("enhanced"));
+    if (q->enhanced && q->kind == QLatin1String("message")) {
+        *error = QStringLiteral("the enhanced session has no message question");
+        return false;
+    }
+    // A question session takes texts under 49 bytes of UTF-8; the enhanced
+    // session sends its question as a device message.
+    if (!q->enhanced && q->text.toUtf8().size() >= 49) {
         *error = QStringLiteral("--text is too long: at most 48 bytes of UTF-8");
         return false;
     }
@@ -346,41 +368,143 @@ QStringList optionLabels(const Question &q)
     return labels;
 }
 
-int runAsk(Context &context, const QCommandLineParser &parser)
+// The question as the enhanced session sends it.
+std::unique_ptr<EnhancedQuestion> enhancedQuestion(const Question &q)
 {
-    int code = Exit_Success;
-    Hub *hub = context.selectHub(parser.value(QStringLiteral("hub")), HubNeed::TwoPointFourGHz, &code);
-    if (!hub)
-        return code;
-    Question q;
-    QString error;
-    int goal = 0;
-    qint64 durationMs = 0;
-    parseQuestion(parser, &q, &error);
-    durationOptions(parser, &durationMs, &goal, &error);
-    TimeUnit unit = TimeUnit_Seconds;
-    int hubTime = 0;
-    hubDuration(durationMs, &unit, &hubTime);
+    std::unique_ptr<EnhancedQuestion> question;
+    if (q.kind == QLatin1String("multichoice") || q.kind == QLatin1String("sort")) {
+        if (q.kind == QLatin1String("multichoice")) {
+            auto choice = std::make_unique<MultichoiceQuestion>();
+            choice->numberOfOptions = q.options;
+            choice->numberOfResponses = q.choices;
+            choice->displayOption = q.display;
+            question = std::move(choice);
+        } else {
+            auto sort = std::make_unique<SortInOrderQuestion>();
+            sort->numberOfOptions = q.options;
+            sort->numberOfResponses = q.choices;
+            sort->displayOption = q.display;
+            question = std::move(sort);
+        }
+    } else if (q.kind == QLatin1String("yesno")) {
+        question = std::make_unique<YesNoQuestion>();
+    } else if (q.kind == QLatin1String("truefalse")) {
+        question = std::make_unique<TrueFalseQuestion>();
+    } else if (q.kind == QLatin1String("likert")) {
+        auto likert = std::make_unique<LikertQuestion>();
+        likert->scaleValue = q.scale;
+        question = std::move(likert);
+    } else if (q.kind == QLatin1String("numeric")) {
+        auto numeric = std::make_unique<NumericQuestion>();
+        numeric->maxResponseSize = q.maxSize;
+        question = std::move(numeric);
+    } else {
+        auto text = std::make_unique<TextQuestion>();
+        text->maxResponseSize = q.maxSize;
+        question = std::move(text);
+    }
+    question->questionNumber = q.id;
+    question->text = q.text;
+    return question;
+}
 
-    QStringList fixed;
-    if (q.kind == QLatin1String("multichoice"))
-        fixed = optionLabels(q);
-    else if (q.kind == QLatin1String("yesno"))
-        fixed = QStringList{QStringLiteral("yes"), QStringLiteral("no"), QStringLiteral("other")};
-    else if (q.kind == QLatin1String("truefalse"))
-        fixed = QStringList{QStringLiteral("true"), QStringLiteral("false"), QStringLiteral("other")};
-    else if (q.kind == QLatin1String("likert"))
-        for (int i = 1; i <= q.scale; ++i)
-            fixed << QString::number(i);
-    TallyRun run(context, hub, title(QStringLiteral("%1 question %2").arg(q.kind).arg(q.id), hub), fixed);
-    // Voting handsets answer the choice kinds; expression handsets all.
-    const bool choiceKind = QStringList{QStringLiteral("multichoice"), QStringLiteral("yesno"),
-                                        QStringLiteral("truefalse"), QStringLiteral("likert")}
-                                .contains(q.kind);
-    run.expect(choiceKind ? QList<Device::Type>{Device::Type_TwoPointFourGHzOrvexvote,
-                                                Device::Type_TwoPointFourGHzOrvexexpression}
-                          : QList<Device::Type>{Device::Type_TwoPointFourGHzOrvexexpression});
+QString choiceWord(int answer, bool trueFalse)
+{
+    // YesNoQuestion::Answer and TrueFalseQuestion::Answer share their values.
+    switch (answer) {
+    case YesNoQuestion::Answer_Yes:
+        return trueFalse ? QStringLiteral("true") : QStringLiteral("yes");
+    case YesNoQuestion::Answer_No:
+        return trueFalse ? QStringLiteral("false") : QStringLiteral("no");
+    case YesNoQuestion::Answer_Other:
+        return QStringLiteral("other");
+    default:
+        return QStringLiteral("none");
+    }
+}
 
+// The enhanced question session: each expression handset asks for its
+// question when it is ready, answers it, and asks for the next, which is
+// the notice that there are no more. The session reports on the system's
+// event thread; its callbacks queue the requests and answers, and this
+// thread sends the question and tallies the answers.
+int runEnhanced(Context &context, Hub *hub, const Question &q, TallyRun &run, int goal, qint64 durationMs)
+{
+    EnhancedQuestionSession *session = hub->enhancedQuestionSession();
+    if (!session)
+        return context.hubFailure(hub, QStringLiteral("it has no enhanced question session"));
+    struct Request
+    {
+        quint32 uid = 0;
+        int number = 0;
+    };
+    struct Sink
+    {
+        void *answers = nullptr;
+        std::shared_ptr<ReportQueue<Request>> requests;
+    };
+    auto sink = std::make_shared<Sink>();
+    sink->answers = run.callbackContext();
+    sink->requests = context.makeQueue<Request>();
+    context.keepUntilShutdown(sink);
+
+    using Session = EnhancedQuestionSession;
+    Session::CallbacksInfo callbacks;
+    callbacks.userData = sink.get();
+    callbacks.getQuestionCallback = [](Session *, unsigned int uid, int number, void *c) {
+        static_cast<Sink *>(c)->requests->push(Request{uid, number});
+    };
+    callbacks.multichoiceAnswerCallback = [](Session *, unsigned int uid, int, const QString &text, void *c) {
+        QStringList choices;
+        for (const QChar ch : text)
+            if (!ch.isSpace())
+                choices << QString(ch);
+        TallyRun::post(static_cast<Sink *>(c)->answers, uid, text, choices);
+    };
+    callbacks.yesNoAnswerCallback = [](Session *, unsigned int uid, int, YesNoQuestion::Answer a, void *c) {
+        TallyRun::post(static_cast<Sink *>(c)->answers, uid, choiceWord(a, false));
+    };
+    callbacks.trueFalseAnswerCallback = [](Session *, unsigned int uid, int, TrueFalseQuestion::Answer a, void *c) {
+        TallyRun::post(static_cast<Sink *>(c)->answers, uid, choiceWord(a, true));
+    };
+    callbacks.likertAnswerCallback = [](Session *, unsigned int uid, int, int value, void *c) {
+        TallyRun::post(static_cast<Sink *>(c)->answers, uid, QString::number(value));
+    };
+    const Session::TextAnswerCallback onText = [](Session *, unsigned int uid, int, const QString &text, void *c) {
+        TallyRun::post(static_cast<Sink *>(c)->answers, uid, text);
+    };
+    callbacks.numericAnswerCallback = onText;
+    callbacks.textAnswerCallback = onText;
+    callbacks.sortInOrderAnswerCallback = onText;
+    session->setCallbacks(callbacks);
+    // Parameters go to each handset that asks, without a report.
+    session->setDefaultSessionparameters(1, 0, false, QBitArray());
+
+    // A handset's first request gets the question; a later one, once the
+    // question went to it, the notice that there are no more.
+    const std::unique_ptr<EnhancedQuestion> question = enhancedQuestion(q);
+    QSet<quint32> sent;
+    run.poll = [&] {
+        for (const Request &request : sink->requests->take()) {
+            if (!sent.contains(request.uid) || request.number <= 1) {
+                if (session->sendQuestion(request.uid, question.get()))
+                    sent.insert(request.uid);
+                else
+                    context.note(QStringLiteral("the question did not reach %1 (%2)")
+                                     .arg(hexUid(request.uid), Hub::errorAsString(hub->getLastError())));
+            } else {
+                session->sendNoMoreQuestionsNotification(request.uid, QStringLiteral("Thank you"));
+            }
+        }
+    };
+    return run.run([&] { return session->startSession(false); }, [&] { return session->stopSession(); }, goal,
+                   durationMs, QStringLiteral("the enhanced question session"));
+}
+
+// A question session of the hub: every handset that can answer the kind
+// answers it.
+int askQuestion(Hub *hub, const Question &q, TallyRun &run, TimeUnit unit, int hubTime, int goal, qint64 durationMs)
+{
     void *const answers = run.callbackContext();
     std::function<bool()> start;
     if (q.kind == QLatin1String("multichoice")) {
@@ -431,11 +555,56 @@ int runAsk(Context &context, const QCommandLineParser &parser)
                                                     answers);
             };
     }
-    code = run.run(start, [&] { return hub->stopSession(); }, goal, durationMs, QStringLiteral("the question"));
+    return run.run(start, [&] { return hub->stopSession(); }, goal, durationMs, QStringLiteral("the question"));
+}
+
+int runAsk(Context &context, const QCommandLineParser &parser)
+{
+    int code = Exit_Success;
+    Hub *hub = context.selectHub(parser.value(QStringLiteral("hub")), HubNeed::TwoPointFourGHz, &code);
+    if (!hub)
+        return code;
+    Question q;
+    QString error;
+    int goal = 0;
+    qint64 durationMs = 0;
+    parseQuestion(parser, &q, &error);
+    durationOptions(parser, &durationMs, &goal, &error);
+    TimeUnit unit = TimeUnit_Seconds;
+    int hubTime = 0;
+    hubDuration(durationMs, &unit, &hubTime);
+
+    QStringList fixed;
+    if (q.kind == QLatin1String("multichoice"))
+        fixed = optionLabels(q);
+    else if (q.kind == QLatin1String("yesno"))
+        fixed = QStringList{QStringLiteral("yes"), QStringLiteral("no"), QStringLiteral("other")};
+    else if (q.kind == QLatin1String("truefalse"))
+        fixed = QStringList{QStringLiteral("true"), QStringLiteral("false"), QStringLiteral("other")};
+    else if (q.kind == QLatin1String("likert"))
+        for (int i = 1; i <= q.scale; ++i)
+            fixed << QString::number(i);
+    TallyRun run(context, hub, title(QStringLiteral("%1 question %2").arg(q.kind).arg(q.id), hub), fixed);
+    // Voting handsets answer the choice kinds; expression handsets all.
+    const bool choiceKind = QStringList{QStringLiteral("multichoice"), QStringLiteral("yesno"),
+                                        QStringLiteral("truefalse"), QStringLiteral("likert")}
+                                .contains(q.kind);
+    if (q.enhanced) {
+        // Expression handsets of the first sub-type speak the transport.
+        run.expect({Device::Type_TwoPointFourGHzOrvexexpression}, Device::SubType_Expression);
+        code = runEnhanced(context, hub, q, run, goal, durationMs);
+    } else {
+        run.expect(choiceKind ? QList<Device::Type>{Device::Type_TwoPointFourGHzOrvexvote,
+                                                    Device::Type_TwoPointFourGHzOrvexexpression}
+                              : QList<Device::Type>{Device::Type_TwoPointFourGHzOrvexexpression});
+        code = askQuestion(hub, q, run, unit, hubTime, goal, durationMs);
+    }
     if (code != Exit_Success)
         return code;
 
     QJsonObject question{{QStringLiteral("kind"), q.kind}, {QStringLiteral("id"), q.id}};
+    if (q.enhanced)
+        question.insert(QStringLiteral("enhanced"), true);
     if (q.kind == QLatin1String("multichoice") || q.kind == QLatin1String("sort")) {
         question.insert(QStringLiteral("options"), q.options);
         question.insert(QStringLiteral("choices"), q.choices);
