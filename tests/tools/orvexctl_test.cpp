@@ -257,6 +257,31 @@ TEST_F(OrvexctlTest, QuestionsOfEachFormAreTallied)
     EXPECT_TRUE(text.out.contains("E1              0x09B20001  "));
 }
 
+// Each expression handset fetches the question when it is ready, answers,
+// and is told there are no more.
+TEST_F(OrvexctlTest, EnhancedQuestionsReachEachExpressionHandset)
+{
+    const Result yesNo = run({QStringLiteral("ask"), QStringLiteral("yesno"), QStringLiteral("--enhanced"),
+                              QStringLiteral("--hub"), QStringLiteral("1"), QStringLiteral("--count"),
+                              QStringLiteral("2"), QStringLiteral("--duration"), QStringLiteral("30"),
+                              QStringLiteral("--json")});
+    ASSERT_EQ(yesNo.code, 0) << yesNo.err.constData();
+    const QJsonObject document = yesNo.json();
+    EXPECT_TRUE(document[QStringLiteral("question")][QStringLiteral("enhanced")].toBool());
+    EXPECT_EQ(document[QStringLiteral("expected")].toInt(), 2);
+    EXPECT_EQ(countOf(document[QStringLiteral("tally")].toArray(), QStringLiteral("yes")), 2);
+
+    // Longer than a question session's text: the enhanced session takes it.
+    const Result text = run({QStringLiteral("ask"), QStringLiteral("text"), QStringLiteral("--enhanced"),
+                             QStringLiteral("--hub"), QStringLiteral("1"), QStringLiteral("--text"),
+                             QStringLiteral("Which of the planets would you visit first, and why?"),
+                             QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--duration"),
+                             QStringLiteral("30")});
+    ASSERT_EQ(text.code, 0) << text.err.constData();
+    EXPECT_TRUE(text.out.contains("2 of 2 handsets answered"));
+    EXPECT_EQ(run({QStringLiteral("ask"), QStringLiteral("message"), QStringLiteral("--enhanced")}).code, 2);
+}
+
 TEST_F(OrvexctlTest, RegistersTheHandsetsThatKeyThePin)
 {
     const QString trace = path(QStringLiteral("register.otrace"));
