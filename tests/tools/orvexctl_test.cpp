@@ -261,24 +261,33 @@ TEST_F(OrvexctlTest, QuestionsOfEachFormAreTallied)
 // and is told there are no more.
 TEST_F(OrvexctlTest, EnhancedQuestionsReachEachExpressionHandset)
 {
+    // A third expression handset, of the other sub-type.
+    QFile scenario(path(QStringLiteral("classroom.scn")));
+    ASSERT_TRUE(scenario.open(QIODevice::ReadWrite));
+    QByteArray text = scenario.readAll();
+    text.replace("  device slate", "  device expression 0x0CB20003 address=0x0203 name=\"E3\"\n  device slate");
+    scenario.seek(0);
+    scenario.write(text);
+    scenario.close();
+
     const Result yesNo = run({QStringLiteral("ask"), QStringLiteral("yesno"), QStringLiteral("--enhanced"),
                               QStringLiteral("--hub"), QStringLiteral("1"), QStringLiteral("--count"),
-                              QStringLiteral("2"), QStringLiteral("--duration"), QStringLiteral("30"),
+                              QStringLiteral("3"), QStringLiteral("--duration"), QStringLiteral("30"),
                               QStringLiteral("--json")});
     ASSERT_EQ(yesNo.code, 0) << yesNo.err.constData();
     const QJsonObject document = yesNo.json();
     EXPECT_TRUE(document[QStringLiteral("question")][QStringLiteral("enhanced")].toBool());
-    EXPECT_EQ(document[QStringLiteral("expected")].toInt(), 2);
-    EXPECT_EQ(countOf(document[QStringLiteral("tally")].toArray(), QStringLiteral("yes")), 2);
+    EXPECT_EQ(document[QStringLiteral("expected")].toInt(), 3);
+    EXPECT_EQ(countOf(document[QStringLiteral("tally")].toArray(), QStringLiteral("yes")), 3);
 
     // Longer than a question session's text: the enhanced session takes it.
-    const Result text = run({QStringLiteral("ask"), QStringLiteral("text"), QStringLiteral("--enhanced"),
+    const Result longText = run({QStringLiteral("ask"), QStringLiteral("text"), QStringLiteral("--enhanced"),
                              QStringLiteral("--hub"), QStringLiteral("1"), QStringLiteral("--text"),
                              QStringLiteral("Which of the planets would you visit first, and why?"),
-                             QStringLiteral("--count"), QStringLiteral("2"), QStringLiteral("--duration"),
+                             QStringLiteral("--count"), QStringLiteral("3"), QStringLiteral("--duration"),
                              QStringLiteral("30")});
-    ASSERT_EQ(text.code, 0) << text.err.constData();
-    EXPECT_TRUE(text.out.contains("2 of 2 handsets answered"));
+    ASSERT_EQ(longText.code, 0) << longText.err.constData();
+    EXPECT_TRUE(longText.out.contains("3 of 3 handsets answered"));
     EXPECT_EQ(run({QStringLiteral("ask"), QStringLiteral("message"), QStringLiteral("--enhanced")}).code, 2);
 }
 

@@ -37,15 +37,14 @@ public:
     {
     }
 
-    // The devices that may answer (of one sub-type only, unless
-    // SubType_None), and everyone's name.
-    void expect(const QList<Device::Type> &types, Device::SubType subType = Device::SubType_None)
+    // The devices that may answer, and everyone's name.
+    void expect(const QList<Device::Type> &types)
     {
         QList<DeviceEntry> devices;
         registeredDevices(m_hub, &devices);
         for (const DeviceEntry &device : std::as_const(devices)) {
             m_names.insert(device.uid, device.name);
-            if (types.contains(device.type) && (subType == Device::SubType_None || device.subType == subType))
+            if (types.contains(device.type))
                 ++m_expected;
         }
     }
@@ -590,8 +589,8 @@ int runAsk(Context &context, const QCommandLineParser &parser)
                                         QStringLiteral("truefalse"), QStringLiteral("likert")}
                                 .contains(q.kind);
     if (q.enhanced) {
-        // Expression handsets of the first sub-type speak the transport.
-        run.expect({Device::Type_TwoPointFourGHzOrvexexpression}, Device::SubType_Expression);
+        // Expression handsets of either sub-type speak the transport.
+        run.expect({Device::Type_TwoPointFourGHzOrvexexpression});
         code = runEnhanced(context, hub, q, run, goal, durationMs);
     } else {
         run.expect(choiceKind ? QList<Device::Type>{Device::Type_TwoPointFourGHzOrvexvote,
