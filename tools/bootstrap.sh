@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVEX_BUILD_DIR:-$here/build}
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev libboost-thread-dev libboost-chrono-dev
-          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev doxygen)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

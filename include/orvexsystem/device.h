@@ -62,6 +62,7 @@ private:
     unsigned short m_address;
 };
 
+// A board (with its pens) connected through a legacy hub.
 class ORVEXSYSTEM_EXPORT LegacyOrvexboard : public Device
 {
     Q_OBJECT
@@ -71,6 +72,8 @@ public:
     bool isOfType(Type t) const override { return t == type(); }
 };
 
+// A slate registered with a legacy hub; pinText() is the PIN it registered
+// with.
 class ORVEXSYSTEM_EXPORT Legacyslate : public Device
 {
     Q_OBJECT
@@ -84,6 +87,7 @@ private:
     QString m_strPin;
 };
 
+// A voting handset registered with a legacy hub.
 class ORVEXSYSTEM_EXPORT LegacyOrvexvote : public Device
 {
     Q_OBJECT
@@ -113,6 +117,7 @@ private:
     QByteArray m_hexId;
 };
 
+// A slate registered with a 2.4 GHz hub.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzOrvexSlate : public TwoPointFourGHzDevice
 {
     // No meta-object of its own: it reports Device's class name.
@@ -123,6 +128,7 @@ public:
     bool isOfType(Type t) const override { return t == type(); }
 };
 
+// A voting handset registered with a 2.4 GHz hub.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzOrvexvote : public TwoPointFourGHzDevice
 {
     Q_OBJECT
@@ -133,6 +139,8 @@ public:
     bool isOfType(Type t) const override { return t == type(); }
 };
 
+// An expression handset registered with a 2.4 GHz hub; subType() tells
+// which model it is.
 class ORVEXSYSTEM_EXPORT TwoPointFourGHzOrvexexpression : public TwoPointFourGHzDevice
 {
     Q_OBJECT
@@ -147,6 +155,7 @@ protected:
     SubType m_eSubType;
 };
 
+// A pen-expression device registered with a 2.4 GHz hub.
 class ORVEXSYSTEM_EXPORT PenExpression : public TwoPointFourGHzOrvexexpression
 {
     Q_OBJECT

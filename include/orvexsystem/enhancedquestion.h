@@ -44,6 +44,7 @@ public:
     QString answer;
 };
 
+// A yes/no question; option offers a third answer, Answer_Other.
 class ORVEXSYSTEM_EXPORT YesNoQuestion : public EnhancedQuestion
 {
     Q_GADGET
@@ -57,6 +58,7 @@ public:
     Answer answer = Answer_None;
 };
 
+// A true/false question; option offers a third answer, Answer_Other.
 class ORVEXSYSTEM_EXPORT TrueFalseQuestion : public EnhancedQuestion
 {
     Q_GADGET
@@ -91,6 +93,7 @@ public:
     QString answer;
 };
 
+// A free-text answer of up to maxResponseSize bytes.
 class ORVEXSYSTEM_EXPORT TextQuestion : public EnhancedQuestion
 {
 public:
@@ -100,6 +103,7 @@ public:
     QString answer;
 };
 
+// The learner puts numberOfResponses of numberOfOptions options in order.
 class ORVEXSYSTEM_EXPORT SortInOrderQuestion : public EnhancedQuestion
 {
 public:

@@ -398,7 +398,7 @@ protected:
     void getTouchData(const QByteArray &packet, QList<TouchInfo> &touches);
 
     // Reads the machine-wide list of virtual voting handsets into lines of
-    // the form <uid hex><address hex>#<name>.
+    // the form: uid in hex, address in hex, '#', name.
     bool readVirtualVoteFile(QStringList &lines);
 
     // Creates the states of pens 1 to MaximumPens and sends their initial

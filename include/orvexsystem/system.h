@@ -95,6 +95,7 @@ public:
         // The driver no longer reports the hub.
         Tap_HubGone = 3
     };
+    // One event seen by the tap: its kind, hub handle, time and bytes.
     struct TapEvent
     {
         TapEventKind kind = Tap_Packet;

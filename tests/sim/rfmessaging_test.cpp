@@ -35,12 +35,6 @@ Bytes request(unsigned address, std::initializer_list<int> data) {
   return b;
 }
 
-Bytes range(int from, int to) {
-  Bytes b;
-  for (int i = from; i < to; ++i) b.push_back(static_cast<uint8_t>(i));
-  return b;
-}
-
 class RfMessaging : public SimFixture {
 protected:
   void SetUp() override {
@@ -82,115 +76,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(RfMessaging, HostMessagesAreFetchedFragmentByFragmentAndReleased) {
-  ASSERT_EQ(orvexsim_set_handset_enhanced(1, ORVEXSIM_ALL_HANDSETS, 0), 0);
-  EXPECT_TRUE(write(notice(0x0201, 5)).empty()) << "no transport yet";
-  EXPECT_TRUE(write(withBlock(":XP00A", bytes({1}))).empty()) << "not the documented form";
-  EXPECT_EQ(write(open), std::vector<Bytes>{kOk});
-
-  // Sixty bytes in two fragments of 49 and 11.
-  const Bytes sixty = range(0, 60);
-  EXPECT_EQ(write(notice(0x0201, 5)), (std::vector<Bytes>{kOk, bytes({3, 0x85, 5})}));
-  EXPECT_EQ(write(fragment(5, 1, 2, Bytes(sixty.begin(), sixty.begin() + 49))),
-            std::vector<Bytes>{bytes({3, 0x85, 5})});
-  EXPECT_EQ(write(fragment(5, 2, 2, Bytes(sixty.begin() + 49, sixty.end()))),
-            std::vector<Bytes>{bytes({3, 0x86, 5})});
-  ASSERT_EQ(orvexsim_device_message_count(1, kAmelie), 1);
-  EXPECT_EQ(message(kAmelie, 0), sixty);
-
-  // Two handsets fetch one shared buffer: each fragment answers the oldest
-  // request and both hear it.
-  EXPECT_EQ(write(notice(0x0201, 6)), (std::vector<Bytes>{kOk, bytes({3, 0x85, 6})}));
-  EXPECT_EQ(write(notice(0x0202, 6)), (std::vector<Bytes>{kOk, bytes({3, 0x85, 6})}));
-  EXPECT_EQ(write(fragment(6, 1, 2, range(0, 49))), std::vector<Bytes>{bytes({3, 0x85, 6})}) << "Amélie's turn";
-  EXPECT_EQ(write(fragment(6, 2, 2, bytes({7}))),
-            (std::vector<Bytes>{bytes({3, 0x86, 6}), bytes({3, 0x86, 6})}));
-  EXPECT_TRUE(write(fragment(6, 1, 2, range(0, 49))).empty()) << "the last request, no longer needed";
-  EXPECT_EQ(message(kBen, 0).size(), 50u);
-
-  // An empty buffer ends the fetch; malformed fragments reach nobody.
-  EXPECT_EQ(write(notice(0x0201, 7)), (std::vector<Bytes>{kOk, bytes({3, 0x85, 7})}));
-  Bytes wrongLength = fragment(7, 1, 1, bytes({1, 2}));
-  wrongLength[7] = 7;
-  EXPECT_TRUE(write(wrongLength).empty());
-  EXPECT_TRUE(write(fragment(7, 2, 1, bytes({1}))).empty()) << "fragment 2 of 1";
-  EXPECT_TRUE(write(withBlock(":XP00C", bytes({3, 7, 1, 0}))).empty());
-  EXPECT_EQ(state(kAmelie).emptyFetches, 1);
-  EXPECT_EQ(orvexsim_device_message_count(1, kAmelie), 2);
-  EXPECT_TRUE(write(notice(0x0201, 0)).empty()) << "index 0 names no buffer";
-
-  EXPECT_EQ(write(command(":VE")), std::vector<Bytes>{kOk});
-  EXPECT_TRUE(write(fragment(5, 1, 1, bytes({1}))).empty());
-}
-
-TEST_F(RfMessaging, DeviceMessagesTravelInResponsePackets) {
-  ASSERT_EQ(orvexsim_set_handset_enhanced(1, ORVEXSIM_ALL_HANDSETS, 0), 0);
-  const Bytes text = range(0x41, 0x41 + 20);
-  EXPECT_EQ(orvexsim_async_send(1, kAmelie, text.data(), 20), 0) << "no transport";
-  ASSERT_EQ(write(open), std::vector<Bytes>{kOk});
-  markNow();
-
-  const std::vector<Bytes> packets = {
-      bytes({13, 0x87, 2, 1, 3, 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H'}),
-      bytes({13, 0x88, 2, 1, 1, 'I', 'J', 'K', 'L', 'M', 'N', 'O', 'P'}),
-      bytes({13, 0x88, 2, 1, 2, 'Q', 'R', 'S', 'T', 0, 0, 0, 0})};
-  EXPECT_EQ(orvexsim_async_send(1, kAmelie, text.data(), 20), 1);
-  EXPECT_EQ(acted(), packets);
-  const int reversed[] = {2, 1, 0}, duplicated[] = {0, 0, 1, 2}, lost[] = {0, 2};
-  EXPECT_EQ(orvexsim_async_send_packets(1, kAmelie, text.data(), 20, reversed, 3), 1);
-  EXPECT_EQ(acted(), (std::vector<Bytes>{packets[2], packets[1], packets[0]}));
-  EXPECT_EQ(orvexsim_async_send_packets(1, kAmelie, text.data(), 20, duplicated, 4), 1);
-  EXPECT_EQ(acted(), (std::vector<Bytes>{packets[0], packets[0], packets[1], packets[2]}));
-  EXPECT_EQ(orvexsim_async_send_packets(1, kAmelie, text.data(), 20, lost, 2), 1);
-  EXPECT_EQ(acted(), (std::vector<Bytes>{packets[0], packets[2]}));
-  // The radio fault strikes messages, not requests.
-  ASSERT_EQ(orvexsim_set_handset_fault(1, kAmelie, ORVEXSIM_HANDSET_FAULT_LOSE_LAST), 0);
-  EXPECT_EQ(orvexsim_async_send(1, kAmelie, text.data(), 20), 1);
-  EXPECT_EQ(orvexsim_async_request(1, kAmelie, bytes({1, 0, 5}).data(), 3), 1);
-  EXPECT_EQ(acted(), (std::vector<Bytes>{packets[0], packets[1], request(0x0201, {1, 0, 5})}));
-
-  ASSERT_EQ(orvexsim_set_handset_fault(1, kAmelie, ORVEXSIM_HANDSET_FAULT_NONE), 0);
-  EXPECT_EQ(orvexsim_async_send(1, kAmelie, nullptr, 0), 1);
-  EXPECT_EQ(acted(), std::vector<Bytes>{bytes({13, 0x87, 2, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0})});
-  EXPECT_EQ(orvexsim_async_send(1, kV01, text.data(), 20), -1) << "voting handsets do not speak it";
-  EXPECT_EQ(orvexsim_async_send_packets(1, kAmelie, text.data(), 20, reversed, 0), -1);
-  const Bytes tooLong(2041, 1);
-  EXPECT_EQ(orvexsim_async_send(1, kAmelie, tooLong.data(), 2041), -1);
-}
-
-TEST_F(RfMessaging, AHandsetRunsAnEnhancedQuestionRound) {
-  orvexsim_set_handset_answers(1, ORVEXSIM_ALL_HANDSETS, 0);
-  orvexsim_set_handset_answers(1, kAmelie, 1);
-  orvexsim_set_handset_answer(1, kAmelie, "AC");
-
-  EXPECT_EQ(write(open), (std::vector<Bytes>{kOk, request(0x0201, {0})}));
-  EXPECT_EQ(state(kAmelie).phase, ORVEXSIM_ENHANCED_WANTS_PARAMETERS);
-  EXPECT_EQ(hand(1, bytes({1, 0, 3, 3, 4, 0})), (std::vector<Bytes>{bytes({3, 0x86, 1}), request(0x0201, {1, 0, 1})}));
-  // Question 2: multiple choice of 4 options, 2 responses, upper case.
-  const Bytes question = bytes({2, 0, 10, 2, 1, 0x8A, 0, 0, 1, 0, 1, 'Q', 'B'});
-  EXPECT_EQ(hand(2, question), (std::vector<Bytes>{bytes({3, 0x86, 2}),
-                                                   bytes({13, 0x87, 2, 1, 1, 'A', 'C', 0, 0, 0, 0, 0, 0}),
-                                                   request(0x0201, {1, 0, 3})}));
-  // A question whose length field disagrees is not answered.
-  Bytes bad = question;
-  bad[2] = 11;
-  EXPECT_EQ(hand(3, bad), std::vector<Bytes>{bytes({3, 0x86, 3})});
-  EXPECT_EQ(hand(4, bytes({4, 0, 0})), std::vector<Bytes>{bytes({3, 0x86, 4})});
-  OrvexSimEnhancedState s = state(kAmelie);
-  EXPECT_EQ(s.phase, ORVEXSIM_ENHANCED_FINISHED);
-  EXPECT_EQ(s.answered, 1);
-  EXPECT_EQ(s.lastAnswered, 2);
-  EXPECT_EQ(s.malformed, 1);
-
-  markNow();
-  EXPECT_EQ(orvexsim_async_switch(1, kAmelie, 0), 1);
-  EXPECT_EQ(acted(), std::vector<Bytes>{request(0x0201, {0xFF})});
-  EXPECT_EQ(write(notice(0x0201, 9)), std::vector<Bytes>{kOk}) << "switched off, it fetches nothing";
-  markNow();
-  EXPECT_EQ(orvexsim_async_switch(1, kAmelie, 1), 1);
-  EXPECT_EQ(acted(), std::vector<Bytes>{request(0x0201, {0})}) << "it starts over";
-}
 
 TEST_F(RfMessaging, RandomEnhancedAnswersHaveTheQuestionsShape) {
   orvexsim_set_handset_answers(1, ORVEXSIM_ALL_HANDSETS, 0);

@@ -61,71 +61,7 @@ protected:
   size_t mark_ = 0;
 };
 
-// The bytes of a numeric or text answer put together from its packets.
-std::string joined(const std::vector<Bytes> &packets) {
-  std::string out;
-  for (const Bytes &p : packets) out.append(p.begin() + (p[4] == 0 ? 7 : 5), p.end());
-  return out.substr(0, packets.at(0)[6]);
-}
-
 }  // namespace
-
-TEST_F(RfQuestions, EveryKindIsAnsweredInItsShape) {
-  onlyTwo("AC", "D");
-  EXPECT_EQ(ask(question(0x21, 1, 0x88)),
-            (std::vector<Bytes>{bytes({12, 0x83, 0x01, 0x01, 0x21, 1, 'A', 'C', 0xFF, 0xFF, 0xFF, 0xFF}),
-                                bytes({12, 0x83, 0x02, 0x01, 0x21, 1, 'D', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})}));
-  onlyTwo("B", "A");
-  EXPECT_EQ(ask(question(0x22, 2, 0)), (std::vector<Bytes>{bytes({12, 0x83, 1, 1, 0x22, 2, 'B', 0, 0, 0, 0, 0}),
-                                                           bytes({12, 0x83, 2, 1, 0x22, 2, 'A', 0, 0, 0, 0, 0})}));
-  onlyTwo("4", "7");
-  EXPECT_EQ(ask(question(0x23, 4, 7)), (std::vector<Bytes>{bytes({12, 0x83, 1, 1, 0x23, 4, 4, 0, 0, 0, 0, 0}),
-                                                           bytes({12, 0x83, 2, 1, 0x23, 4, 7, 0, 0, 0, 0, 0})}));
-  // Voting handsets answer none of the kinds below.
-  onlyTwo("1", "12345678901");
-  EXPECT_EQ(ask(question(0x24, 5, 20, "How many?")),
-            (std::vector<Bytes>{bytes({12, 0x83, 2, 1, 0, 0x24, 11, '1', '2', '3', '4', '5'}),
-                                bytes({12, 0x83, 2, 1, 1, '6', '7', '8', '9', '0', '1', 0})}));
-  onlyTwo("A", "CAB");
-  EXPECT_EQ(ask(question(0x25, 7, 0x60)),
-            std::vector<Bytes>{bytes({12, 0x83, 2, 1, 0x25, 7, 'C', 'A', 'B', 0, 0, 0})});
-  EXPECT_EQ(ask(question(0x26, 8, 0, "Read me")),
-            std::vector<Bytes>{bytes({12, 0x83, 2, 1, 0x26, 8, 0, 0, 0, 0, 0, 0})});
-  EXPECT_EQ(ask(question(0x27, 5, 2)).at(0)[6], 2) << "cut to the maximum answer size";
-
-  // End-user naming: a random name of at most 5 upper-case letters.
-  onlyTwo(nullptr, nullptr);
-  const auto named = ask(question(0x28, 9, 0x25));
-  ASSERT_EQ(named.size(), 1u);
-  ASSERT_EQ(named[0].size(), 23u);
-  EXPECT_EQ(be32(named[0], 2), kAmelie);
-  const std::string name = field(named[0], 9, 14);
-  EXPECT_TRUE(!name.empty() && name.size() <= 5) << name;
-  for (char c : name) EXPECT_FALSE(c >= 'a' && c <= 'z') << name << " in upper case";
-  char stored[32] = {};
-  ASSERT_GE(orvexsim_get_device_name(1, kAmelie, stored, sizeof stored), 0);
-  EXPECT_EQ(name, stored);
-  EXPECT_EQ(ask(":XP004"), std::vector<Bytes>{kOk});
-}
-
-TEST_F(RfQuestions, ALongTextAnswerAndItsRadioFaults) {
-  onlyTwo(nullptr, "Grüße aus Köln");  // 17 bytes: 5 + 7 + 5
-  const auto whole = ask(question(1, 6, 0, "Where?"));
-  ASSERT_EQ(whole.size(), 3u);
-  EXPECT_EQ(whole[0][6], 17);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(whole[static_cast<size_t>(i)][4], i) << "packet numbers";
-  EXPECT_EQ(joined(whole), "Grüße aus Köln");
-
-  orvexsim_set_handset_fault(1, kAmelie, ORVEXSIM_HANDSET_FAULT_LOSE_LAST);
-  EXPECT_EQ(ask(question(1, 6, 0)), (std::vector<Bytes>{whole[0], whole[1]}));
-  orvexsim_set_handset_fault(1, kAmelie, ORVEXSIM_HANDSET_FAULT_OUT_OF_ORDER);
-  EXPECT_EQ(ask(question(1, 6, 0)), (std::vector<Bytes>{whole[2], whole[1], whole[0]}));
-  orvexsim_set_handset_fault(1, kAmelie, ORVEXSIM_HANDSET_FAULT_DUPLICATE);
-  EXPECT_EQ(ask(question(1, 6, 0)), (std::vector<Bytes>{whole[0], whole[0], whole[1], whole[2]}));
-  orvexsim_set_handset_fault(1, kAmelie, ORVEXSIM_HANDSET_FAULT_LOSE_LAST);
-  orvexsim_set_handset_answer(1, kAmelie, "OK");
-  EXPECT_TRUE(ask(question(1, 6, 0)).empty()) << "a one-packet answer is lost whole";
-}
 
 TEST_F(RfQuestions, RandomAnswersAreValidAndRepeatWithTheSeed) {
   std::vector<Bytes> runs[2];
@@ -179,33 +115,4 @@ TEST_F(RfQuestions, AnsweringStopsWhenTheSessionEnds) {
   ASSERT_EQ(orvexsim_unplug_hub(1), 0);
   ASSERT_EQ(orvexsim_plug_hub(1), 0);
   EXPECT_TRUE(acted().empty());
-}
-
-TEST_F(RfQuestions, VotingHandsetsPressKeysInAVotingSession) {
-  EXPECT_EQ(orvexsim_vote(1, kV01, 3, 1, 0), 0) << "no voting session";
-  EXPECT_TRUE(ask(":VB").empty());
-  markNow();
-  EXPECT_EQ(orvexsim_vote(1, kV01, 3, 2, 1), 1);
-  const Bytes press = bytes({9, 0x65, 0x06, 0xA1, 0x00, 0x01, 0x01, 0x01, 0x04});
-  EXPECT_EQ(acted(), (std::vector<Bytes>{bytes({8, 0x50, 0x06, 0xA1, 0x00, 0x01, 0x01, 0x01}), press, press}));
-
-  orvexsim_set_handset_answer(1, kV02, "E");
-  orvexsim_set_handset_fault(1, kV02, ORVEXSIM_HANDSET_FAULT_LOSE_LAST);
-  EXPECT_EQ(orvexsim_vote(1, kV02, 0, 3, 0), 1);
-  const auto chosen = acted();
-  ASSERT_EQ(chosen.size(), 2u) << "the last of three presses is lost";
-  EXPECT_EQ(chosen[0][8], 0x10) << "key 5, the chosen answer";
-
-  EXPECT_EQ(orvexsim_vote(1, kAmelie, 1, 1, 0), 0) << "not a voting handset";
-  EXPECT_EQ(orvexsim_vote(1, 0x12345678, 1, 1, 0), -1);
-  EXPECT_EQ(orvexsim_vote(1, kV01, 7, 1, 0), -1);
-  EXPECT_EQ(orvexsim_vote(1, ORVEXSIM_ALL_HANDSETS, 0, 1, 0), 32);
-  const auto all = acted();
-  EXPECT_GE(all.size(), 31u);
-  for (const Bytes &v : all) {
-    ASSERT_EQ(v.size(), 9u);
-    EXPECT_TRUE(v[8] == 0x01 || v[8] == 0x02 || v[8] == 0x04 || v[8] == 0x08 || v[8] == 0x10 || v[8] == 0x20);
-  }
-  EXPECT_EQ(ask(":VE"), std::vector<Bytes>{kOk});
-  EXPECT_EQ(orvexsim_vote(1, kV01, 1, 1, 0), 0);
 }
