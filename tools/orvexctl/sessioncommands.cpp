@@ -431,7 +431,8 @@ int runEnhanced(Context &context, Hub *hub, const Question &q, TallyRun &run, in
 {
     EnhancedQuestionSession *session = hub->enhancedQuestionSession();
     if (!session)
-        return context.hubFailure(hub, QStringLiteral("it has no enhanced question session"));
+        return context.fail(Exit_NotSupported,
+                            QStringLiteral("%1 has no enhanced question session").arg(hubTitle(hub)));
     struct Request
     {
         quint32 uid = 0;
