@@ -12,6 +12,11 @@
 #include <orvexsystem/hub.h>
 #include <orvexsystem/hubresponse.h>
 #include <orvexsystem/legacyhub.h>
+#include <orvexsystem/legacyhubregistrationsession.h>
+#include <orvexsystem/orvexhubexpressionnamingsession.h>
+#include <orvexsystem/orvexhubregistrationsession.h>
+#include <orvexsystem/orvexhubslatenamingsession.h>
+#include <orvexsystem/orvexhubvotenamingsession.h>
 #include <orvexsystem/registrationcode.h>
 #include <orvexsystem/sessiontypes.h>
 #include <orvexsystem/system.h>

@@ -17,6 +17,11 @@ namespace Orvexsystem {
 
 class AbstractHardwareWrapper;
 class Hub;
+class LegacyhubRegistrationSession;
+class OrvexhubExpressionNamingSession;
+class OrvexhubRegistrationSession;
+class OrvexhubSlateNamingSession;
+class OrvexhubVoteNamingSession;
 class OrvexSystemPrivate;
 class TwoPointFourGHzHub;
 
@@ -189,6 +194,34 @@ public:
     bool getLegacyVoteDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list) const;
     bool getLegacySlateDisplayInfoList(HubHandle_t handle, QList<DeviceDisplayInfo> &list) const;
     bool getDriverVersion(int *major, int *minor, int *build);
+
+    // Session façades: the registration and naming objects for one hub,
+    // owned by the system. A start takes the handle of a connected hub of
+    // the kind (2.4 GHz or virtual hubs for the four Orvexhub kinds, legacy
+    // hubs for the last) and returns null when the system is not
+    // initialised, the handle names no such hub, or a façade of the same
+    // kind exists (also one whose hub is gone: stop it first). Façades of
+    // different kinds may be open at once; each stop reaches its own.
+    //
+    // A stop ends the façade's session on its hub (the 2.4 GHz registration
+    // façade: stopSession(); the naming façades: their naming session; the
+    // legacy façade: nothing) and deletes the façade: the pointer is invalid
+    // afterwards. An operation another thread is still inside finishes on
+    // the implementation it took.
+    //
+    // When a façade's hub vanishes, or the system shuts down, the façade
+    // stays valid and answers every operation with failure until the host
+    // stops it; façades never stopped are freed with the system.
+    const OrvexhubRegistrationSession *startOrvexhubRegistrationSession(int hubHandle);
+    void stopOrvexhubRegistrationSession();
+    const OrvexhubExpressionNamingSession *startOrvexhubExpressionNamingSession(int hubHandle);
+    void stopOrvexhubExpressionNamingSession();
+    const OrvexhubVoteNamingSession *startOrvexhubVoteNamingSession(int hubHandle);
+    void stopOrvexhubVoteNamingSession();
+    const OrvexhubSlateNamingSession *startOrvexhubSlateNamingSession(int hubHandle);
+    void stopOrvexhubSlateNamingSession();
+    const LegacyhubRegistrationSession *startLegacyhubRegistrationSession(int hubHandle);
+    void stopLegacyhubRegistrationSession();
 
 Q_SIGNALS:
     void newHubConnected(Orvexsystem::Hub *pHub);

@@ -38,6 +38,21 @@ public:
 
     void clear() { store(nullptr, nullptr); }
 
+    // Clears the slot only while it holds this function and context, so
+    // that a holder withdraws its own setting without removing a newer one.
+    bool clearIf(Fn function, void *context)
+    {
+        std::lock_guard<std::mutex> writers(m_writeMutex);
+        if (m_function.load() != function || m_context.load() != context)
+            return false;
+        const unsigned sequence = m_sequence.load();
+        m_sequence.store(sequence + 1);
+        m_function.store(nullptr);
+        m_context.store(nullptr);
+        m_sequence.store(sequence + 2);
+        return true;
+    }
+
     Value load() const
     {
         for (;;) {

@@ -136,6 +136,8 @@ void OrvexSystem::updateHubs()
             wasOrvex = d->orvexHubInfo.remove(handle) > 0;
             wasLegacy = d->legacyHubInfo.remove(handle) > 0;
         }
+        // Session façades over the hub answer failure from now on.
+        d->facades.hubVanished(hub);
         if (wasOrvex)
             Q_EMIT orvexHubDisconnected(handle);
         if (wasLegacy)

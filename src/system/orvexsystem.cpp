@@ -345,6 +345,7 @@ bool OrvexSystem::initialise()
     d->openCallbackGate();
     d->wrapper()->setPnpCallback(&OrvexSystem::pnpCallback, this);
     d->currentSession.store(0);
+    d->facades.open();
     d->state.store(1);
     updateHubs();
     return true;
@@ -354,7 +355,8 @@ bool OrvexSystem::shutdown()
 {
     if (d->state.load() == 0)
         return true;
-    if (onLibraryThread())
+    // Inside a session façade's operation it would wait for that operation.
+    if (onLibraryThread() || SessionFacades::inFacadeCall())
         return false;
     // The event thread may be waiting for the driver lock that this thread
     // holds; the host releases it first.
@@ -400,6 +402,9 @@ bool OrvexSystem::shutdown()
         d->reenumerationsDue.clear();
         d->eventTimers.clear();
     }
+    // Façades still open answer failure from now on; none is inside an
+    // operation on a hub when the hubs go.
+    d->facades.close();
     qDeleteAll(hubs);
 
     {

@@ -5,6 +5,7 @@
 #include <orvexsystem/system.h>
 
 #include "hub/callbackslot.h"
+#include "sessions/sessionfacades.h"
 #include "system/tapslot.h"
 
 #include <QtCore/QMap>
@@ -55,6 +56,9 @@ public:
     QThread *hostThread = nullptr;
 
     CallbackSlot<OrvexSystem::HubConnectedCallback> hubConnectedCallback;
+
+    // The session façades handed out, one record per kind.
+    SessionFacades facades;
 
     // --- tap ----------------------------------------------------------------
     TapSlot tap;

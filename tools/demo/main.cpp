@@ -5,8 +5,10 @@
 // question set on the expression handsets, a pen stroke and a two-finger
 // touch from a board, the board's touch status, a hub reset and a busy
 // change, handsets and a slate registering with the legacy hub, a vote on
-// the legacy and the 2.4 GHz hub side by side, a hub unplugged and
-// plugged back, and a clean shutdown.
+// the legacy and the 2.4 GHz hub side by side, a hub unplugged (its
+// registration session answering failure) and plugged back, and a clean
+// shutdown. Registration and naming go through the session objects that
+// the system hands out.
 
 #include <orvexsystem/orvexsystem.h>
 
@@ -245,40 +247,52 @@ void showHubEvents(QCoreApplication &app, TwoPointFourGHzHub *hub)
     QObject::disconnect(battery);
 }
 
-// The legacy hub keeps no list of its own: registered handsets and slates
-// are remembered in the machine-wide settings file.
-void registerWithLegacyHub(QCoreApplication &app, LegacyHub *hub)
+// Registration with the legacy hub goes through the system's registration
+// session, which answers failure instead of reaching a hub that has gone.
+// The hub keeps no list of its own: registered handsets and slates are
+// remembered in the machine-wide settings file. The session stays open for
+// the unplugging at the end.
+const LegacyhubRegistrationSession *registerWithLegacyHub(QCoreApplication &app, LegacyHub *hub)
 {
     out() << "registering with the legacy hub on handle " << hub->handle() << ':' << Qt::endl;
+    const LegacyhubRegistrationSession *session =
+        OrvexSystem::instance().startLegacyhubRegistrationSession(hub->handle());
+    if (!session)
+        return nullptr;
     int handsets = 0;
-    auto registered = QObject::connect(hub, &LegacyHub::voteDeviceRegistered, &app,
-        [&](quint32 id, bool, int version) {
+    auto registered = QObject::connect(session, &LegacyhubRegistrationSession::voteDeviceRegistered,
+                                       &app, [&](quint32 id, bool, int version) {
             ++handsets;
             out() << "  voting handset " << hexUid(id) << " registered (version " << version << ')'
                   << Qt::endl;
         });
-    hub->startVoteRegistrationSession();
+    session->startVoteRegistrationSession();
     waitUntil([&] { return handsets == 4; });
-    hub->stopVoteRegistrationSession();
+    session->stopVoteRegistrationSession();
     QObject::disconnect(registered);
 
     // A slate asks for a PIN; the learner keys in the one the host shows.
     bool slateDone = false;
     const RegistrationCode pin(QStringLiteral("CAF"));
-    auto asked = QObject::connect(hub, &LegacyHub::generatePinforSlateRegistration, &app,
-        [&](quint8 id) {
+    auto asked = QObject::connect(session, &LegacyhubRegistrationSession::generatePinforSlateRegistration,
+                                  &app, [&](quint8 id) {
             out() << "  slate " << id << " asks for a PIN: showing " << pin.toString() << Qt::endl;
-            hub->startSlatePINRegistration(id, pin);
+            session->startSlatePINRegistration(id, pin);
         });
-    auto slate = QObject::connect(hub, &LegacyHub::slateDeviceRegistered, &app, [&](quint8 id) {
-        slateDone = true;
-        out() << "  slate " << id << " registered with its PIN" << Qt::endl;
-    });
-    hub->startSlateRegistrationSession();
+    auto slate = QObject::connect(session, &LegacyhubRegistrationSession::slateDeviceRegistered, &app,
+                                  [&](quint8 id) {
+                                      slateDone = true;
+                                      out() << "  slate " << id << " registered with its PIN" << Qt::endl;
+                                  });
+    session->startSlateRegistrationSession();
     waitUntil([&] { return slateDone; });
-    hub->stopSlateRegistrationSession();
+    session->stopSlateRegistrationSession();
     QObject::disconnect(asked);
     QObject::disconnect(slate);
+    QList<DeviceDisplayInfo> votes;
+    if (session->getListOfRegisteredVotes(votes))
+        out() << "  the hub now lists " << votes.size() << " voting handsets" << Qt::endl;
+    return session;
 }
 
 // One hub's votes: each handset's last option, and the handsets whose
@@ -370,22 +384,33 @@ void voteSideBySide(LegacyHub *legacy, TwoPointFourGHzHub *rf)
 // signals' queued connections.
 void runClassroom(QCoreApplication &app, TwoPointFourGHzHub *hub)
 {
+    // Registration and naming go through the system's session objects.
+    OrvexSystem &system = OrvexSystem::instance();
     const quint32 newcomer = 0x06A10021; // waits to register with the PIN ABC
     quint32 registered = 0;
-    auto reg = QObject::connect(hub, &TwoPointFourGHzHub::voteDeviceRegistered, &app,
-                                [&](QString name, quint32 uid) {
-                                    registered = uid;
-                                    out() << "  registered " << name << ' ' << hexUid(uid) << Qt::endl;
-                                });
-    if (hub->startVoteRegistrationSession(0, 0, 0, RegistrationCode(QStringLiteral("ABC")))) {
-        orvexsim_register_waiting(hub->handle(), newcomer);
-        waitUntil([&] { return registered != 0; });
-        hub->stopVoteRegistrationSession();
+    if (const auto *session = system.startOrvexhubRegistrationSession(hub->handle())) {
+        auto reg = QObject::connect(session, &OrvexhubRegistrationSession::voteDeviceRegistered, &app,
+                                    [&](QString name, quint32 uid) {
+                                        registered = uid;
+                                        out() << "  registered " << name << ' ' << hexUid(uid) << Qt::endl;
+                                    });
+        if (session->startVoteRegistrationSession(0, 0, 0, RegistrationCode(QStringLiteral("ABC")))) {
+            orvexsim_register_waiting(hub->handle(), newcomer);
+            waitUntil([&] { return registered != 0; });
+            session->stopVoteRegistrationSession();
+        }
+        QObject::disconnect(reg);
+        const OrvexhubRegistrationSession::RegistrationInfo info = session->registrationInfo();
+        out() << "  " << info.numHandsets << " handsets listed, room for " << info.handsetsFree
+              << " more" << Qt::endl;
+        system.stopOrvexhubRegistrationSession();
     }
-    QObject::disconnect(reg);
-    if (registered && hub->nameOrvexvote(registered, QStringLiteral("Ana"))
-        && hub->stopOrvexvoteNamingSession())
-        out() << "  named it \"Ana\"" << Qt::endl;
+    if (const auto *naming = system.startOrvexhubVoteNamingSession(hub->handle())) {
+        if (registered && naming->nameOrvexvote(registered, QStringLiteral("Ana"))
+            && naming->stopOrvexvoteNamingSession())
+            out() << "  named it \"Ana\"" << Qt::endl;
+        system.stopOrvexhubVoteNamingSession();
+    }
 
     QMap<quint32, QString> names;
     QList<Device *> devices;
@@ -587,8 +612,9 @@ int main(int argc, char **argv)
         else if (auto *r = qobject_cast<TwoPointFourGHzHub *>(hub); r && !r->isVirtualHub())
             rf = r;
     }
+    const LegacyhubRegistrationSession *legacySession = nullptr;
     if (legacy)
-        registerWithLegacyHub(app, legacy);
+        legacySession = registerWithLegacyHub(app, legacy);
     if (legacy && rf)
         voteSideBySide(legacy, rf);
 
@@ -599,6 +625,12 @@ int main(int argc, char **argv)
         orvexsim_unplug_hub(legacy->handle());
         if (!waitUntil([&] { return lastDisconnected == legacy; }))
             out() << "no disconnection reported" << Qt::endl;
+        // The registration session outlives its hub and answers failure
+        // until it is stopped.
+        unsigned char channel = 0;
+        if (legacySession && !legacySession->getVoteChannel(channel))
+            out() << "the legacy registration session answers failure: its hub is gone" << Qt::endl;
+        system.stopLegacyhubRegistrationSession();
         out() << "plugging handle " << legacy->handle() << " back" << Qt::endl;
         orvexsim_plug_hub(legacy->handle());
         if (!waitUntil([&] { return lastConnected == legacy; }))
