@@ -257,7 +257,7 @@ bool Context::hubCan(Hub *hub, HubNeed need, bool explicitChoice)
     return false;
 }
 
-Hub *Context::selectHub(const QString &spec, HubNeed need, int *exitCode)
+Hub *Context::selectHub(const QString &hubArgument, HubNeed need, int *exitCode)
 {
     QList<Hub *> hubs;
     system().getHubList(&hubs);
@@ -269,12 +269,12 @@ Hub *Context::selectHub(const QString &spec, HubNeed need, int *exitCode)
                                                                         : QStringLiteral("it does not register devices")));
         return nullptr;
     };
-    if (!spec.isEmpty()) {
+    if (!hubArgument.isEmpty()) {
         bool isNumber = false;
-        const int handle = spec.toInt(&isNumber, 10);
+        const int handle = hubArgument.toInt(&isNumber, 10);
         bool isUid = false;
-        const quint64 uid = spec.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
-                                ? spec.mid(2).toULongLong(&isUid, 16)
+        const quint64 uid = hubArgument.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)
+                                ? hubArgument.mid(2).toULongLong(&isUid, 16)
                                 : 0;
         for (Hub *hub : std::as_const(hubs)) {
             bool match = false;
@@ -283,11 +283,11 @@ Hub *Context::selectHub(const QString &spec, HubNeed need, int *exitCode)
             else if (isUid)
                 match = hub->uid() == uid;
             else if (auto *rf = qobject_cast<TwoPointFourGHzHub *>(hub))
-                match = rf->name().compare(spec, Qt::CaseInsensitive) == 0;
+                match = rf->name().compare(hubArgument, Qt::CaseInsensitive) == 0;
             if (match)
                 return hubCan(hub, need, true) ? hub : unsuitable(hub);
         }
-        *exitCode = fail(Exit_NoSuchHub, QStringLiteral("no connected hub %1").arg(spec));
+        *exitCode = fail(Exit_NoSuchHub, QStringLiteral("no connected hub %1").arg(hubArgument));
         return nullptr;
     }
     QList<Hub *> suitable;

@@ -104,10 +104,10 @@ public:
     bool liveOnStdout() const;
     void endLive();
 
-    // The connected hub that spec names (a handle, a hub uid as 0x..., or a
-    // 2.4 GHz hub's name), or with an empty spec the only connected hub the
+    // The connected hub that the --hub argument names (a handle, a hub uid as 0x..., or a
+    // 2.4 GHz hub's name), or without one the only connected hub the
     // command can use. Null after reporting the failure in *exitCode.
-    Orvexsystem::Hub *selectHub(const QString &spec, HubNeed need, int *exitCode);
+    Orvexsystem::Hub *selectHub(const QString &hubArgument, HubNeed need, int *exitCode);
 
     // Asks on standard error and reads the answer from standard input; true
     // for y or yes.

@@ -229,12 +229,12 @@ int runWatch(Context &context, const QCommandLineParser &parser)
     QString error;
     durationOptions(parser, &durationMs, &goal, &error);
 
-    const QString spec = parser.value(QStringLiteral("hub"));
+    const QString hubArgument = parser.value(QStringLiteral("hub"));
     QList<Hub *> hubs;
     int handle = -1;
-    if (!spec.isEmpty()) {
+    if (!hubArgument.isEmpty()) {
         int code = Exit_Success;
-        Hub *hub = context.selectHub(spec, HubNeed::Any, &code);
+        Hub *hub = context.selectHub(hubArgument, HubNeed::Any, &code);
         if (!hub)
             return code;
         handle = hub->handle();
