@@ -331,6 +331,7 @@ bool OrvexSystem::initialise()
         d->stopEventThread = false;
         // Nothing of an earlier run is handled in this one.
         d->eventQueue.clear();
+        d->queuedPacketBytes = 0;
         d->reenumerationsDue.clear();
         d->eventTimers.clear();
     }
@@ -399,6 +400,7 @@ bool OrvexSystem::shutdown()
     {
         std::lock_guard<std::mutex> lock(d->eventMutex);
         d->eventQueue.clear();
+        d->queuedPacketBytes = 0;
         d->reenumerationsDue.clear();
         d->eventTimers.clear();
     }
@@ -459,6 +461,10 @@ void OrvexSystem::asPostEvent(const AsEvent &event)
     std::unique_lock<std::mutex> lock(d->eventMutex, std::defer_lock);
     if (!detail::lockWithin(lock, OrvexSystemPrivate::MutexTryLockTime))
         return;
+    const qint64 bytes = queued.data.size();
+    if (bytes > 0 && d->queuedPacketBytes + bytes > OrvexSystemPrivate::MaxQueuedPacketBytes)
+        return;
+    d->queuedPacketBytes += bytes;
     d->eventQueue.push_back(std::move(queued));
     lock.unlock();
     d->eventCondition.notify_all();
@@ -534,6 +540,7 @@ void OrvexSystem::orvexsystemEventHandler()
             if (!timer) {
                 event = std::move(d->eventQueue.front());
                 d->eventQueue.pop_front();
+                d->queuedPacketBytes -= event.data.size();
             }
         }
         if (timer)

@@ -139,6 +139,12 @@ public:
     std::mutex eventMutex;
     std::condition_variable eventCondition;
     std::deque<OrvexSystem::AsEvent> eventQueue;
+    // Bytes of packet data waiting in eventQueue. A hub that sends faster
+    // than the event thread can work would otherwise grow the queue without
+    // bound: past MaxQueuedPacketBytes its packets are dropped (the message
+    // transport treats them as lost) until the event thread catches up.
+    static constexpr qint64 MaxQueuedPacketBytes = 16 * 1024 * 1024;
+    qint64 queuedPacketBytes = 0;
     // Pending re-reads of hubs' registrations, by when they are due.
     std::map<Hub *, std::chrono::steady_clock::time_point> reenumerationsDue;
     struct EventTimer

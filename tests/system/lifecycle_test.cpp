@@ -101,7 +101,7 @@ TEST_F(System, ShutdownClearsCallbacksInHandleOrderAndDetachesTwice)
     EXPECT_TRUE(driver.log().isEmpty());
 }
 
-TEST_F(System, EventsPostedDuringAnEventAreAllHandledInOrder)
+TEST_F(System, EventsPostedDuringAnEventAreAllHandledInOrderAndPacketsWithinABudget)
 {
     start({1, 2});
     TestHub *first = hub(0);
@@ -125,8 +125,22 @@ TEST_F(System, EventsPostedDuringAnEventAreAllHandledInOrder)
     system.asPostEvent({3, QByteArray(), second});
     system.asPostEvent({3, QByteArray(), first});
     system.asPostEvent({99, QByteArray(), first}); // unknown types are ignored
+
+    // Packets pile up behind a busy event thread only up to a byte budget.
+    OrvexSystemPrivate *d = OrvexSystemPrivate::get(&system);
+    const QByteArray mebibyte(1024 * 1024, 'p');
+    const int budget = int(OrvexSystemPrivate::MaxQueuedPacketBytes / mebibyte.size());
+    for (int i = 0; i < budget + 4; ++i)
+        system.asPostEvent({99, mebibyte, first});
+    auto queued = [&] {
+        std::lock_guard<std::mutex> lock(d->eventMutex);
+        return std::make_pair(int(d->eventQueue.size()), d->queuedPacketBytes);
+    };
+    EXPECT_EQ(queued(), std::make_pair(3 + budget, OrvexSystemPrivate::MaxQueuedPacketBytes));
+
     gate.open();
     ASSERT_TRUE(waitFor([&] { return first->rereads == 2 && second->rereads == 1; }));
+    ASSERT_TRUE(waitFor([&] { return queued() == std::make_pair(0, qint64(0)); }));
     std::lock_guard<std::mutex> lock(orderMutex);
     EXPECT_EQ(order, QList<int>({1, 2, 1}));
 }
