@@ -362,6 +362,10 @@ protected:
     void recordError(Error e);
     /// Hands one command to the driver without waiting for a reply.
     bool send(const QByteArray &command);
+    /// Enters the session, then sends the command that starts it, so that a
+    /// reply the hub sends at once is handled in it; false, with the state
+    /// found restored, when the write is refused.
+    bool sendInSession(const QByteArray &command, SessionState state);
 
     /// Sends a command and waits up to waitMs for its reply of type T, which
     /// is parsed into response. Exchanges of one hub are serialised.

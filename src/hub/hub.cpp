@@ -211,14 +211,22 @@ bool Hub::setTouchStatusEventCallback(TouchStatusEventCallback callback, void *u
     return true;
 }
 
+bool Hub::sendInSession(const QByteArray &command, SessionState state)
+{
+    const SessionState before = sessionState();
+    setSessionState(state);
+    if (send(command))
+        return true;
+    setSessionState(before);
+    return false;
+}
+
 bool Hub::startOrvexvotePinNamingSession(int count, PinNamingCallback callback, void *userData)
 {
     // A null callback is accepted: replies then go out as signals.
     d->pinNamingCallback.store(callback, userData);
-    if (!send(QByteArray(":VZ") + QByteArray::number(count) + chEndOfString))
-        return false;
-    setSessionState(Session_PinNaming);
-    return true;
+    return sendInSession(QByteArray(":VZ") + QByteArray::number(count) + chEndOfString,
+                         Session_PinNaming);
 }
 
 // ---------------------------------------------------------------------------
@@ -524,10 +532,7 @@ bool Hub::startVotingSession(VotingMode mode, VoteCallback callback, void *userD
     const QByteArray command = session->startCommand();
     setSession(session);
     // A refused start keeps the new object and leaves the state as it was.
-    if (!send(command))
-        return false;
-    setSessionState(Session_Voting);
-    return true;
+    return sendInSession(command, Session_Voting);
 }
 
 bool Hub::startMultichoiceSession(int, int, int, DisplayOption, TimeUnit, int,

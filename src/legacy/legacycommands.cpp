@@ -210,10 +210,8 @@ bool LegacyHub::stopSession()
 
 bool LegacyHub::startVoteRegistrationSession()
 {
-    if (!send(LegacyHubPrivate::command(cmdVoteRegistration)))
-        return false;
-    setSessionState(Session_VoteRegistration);
-    return true;
+    return sendInSession(LegacyHubPrivate::command(cmdVoteRegistration),
+                         Session_VoteRegistration);
 }
 
 bool LegacyHub::stopVoteRegistrationSession()
@@ -235,10 +233,8 @@ bool LegacyHub::startVoteTestSession()
 
 bool LegacyHub::startSlateRegistrationSession()
 {
-    if (!send(LegacyHubPrivate::command(cmdSlateRegistration)))
-        return false;
-    setSessionState(Session_SlateRegistration);
-    return true;
+    return sendInSession(LegacyHubPrivate::command(cmdSlateRegistration),
+                         Session_SlateRegistration);
 }
 
 bool LegacyHub::stopSlateRegistrationSession()
@@ -258,12 +254,10 @@ bool LegacyHub::startSlatePINRegistration(quint8 slateId, RegistrationCode code)
     pin += toLegacyPINChar(code.char3());
     // In place before the command leaves, so that no echo can come first.
     d->setSlatePin(QString::fromLatin1(pin));
-    if (!send(LegacyHubPrivate::command(cmdSlatePin, LegacyHubPrivate::twoDigits(slateId)
-                                                         + QByteArray::number(d->slateChannel.load())
-                                                         + pin)))
-        return false;
-    setSessionState(Session_SlatePINRegistration);
-    return true;
+    const QByteArray command = LegacyHubPrivate::command(
+        cmdSlatePin, LegacyHubPrivate::twoDigits(slateId)
+                         + QByteArray::number(d->slateChannel.load()) + pin);
+    return sendInSession(command, Session_SlatePINRegistration);
 }
 
 bool LegacyHub::clearVoteWithID(quint64 deviceId)
